@@ -1,0 +1,90 @@
+#ifndef VELQORA_DL_MODEL_BASE_H
+#define VELQORA_DL_MODEL_BASE_H
+
+#include "framework/TileGeometry.h"
+#include "platform/Array.h"
+#include "platform/GenericImage.h"
+#include "platform/HistogramTransformation.h"
+#include "platform/String.h"
+#include "platform/View.h"
+
+#include <tuple>
+
+namespace pcl
+{
+
+// The record that carries one image through the pipeline: the tiling
+// configuration the concrete model sets, the image's properties and tile grid
+// (ReadImageProps), and the per-channel stretch. Every pipeline step reads
+// these fields instead of taking arguments, so ReadImageProps runs first.
+class DLModelBase
+{
+public:
+   DLModelBase();
+   virtual ~DLModelBase();
+
+   // Hook for the concrete model's banner; empty here.
+   virtual void PrintIntroGraphic();
+
+   // The directory where weights files are looked up: "/opt/PixInsight/bin/".
+   String GetBasePath();
+
+   // The coffee cup shown before a long run: 13 console lines.
+   void PrintCoffeeGraphic();
+
+   // Image properties, stride fit, tile grid, checks and (verbose) report.
+   template <class P>
+   void ReadImageProps( GenericImage<P>& image, bool verbose );
+
+   // Stretch and destretch of linear data.
+   bool IsSTFIdentity( View& view );
+   template <class P>
+   void StretchImage( GenericImage<P>& image, View& view );
+   template <class P>
+   void DeStretchImage( GenericImage<P>& image );
+
+   // Padding, crop and finiteness check.
+   template <class P>
+   void FillPaddedImage( GenericImage<P>& image, GenericImage<DoublePixelTraits>& padded );
+   template <class P>
+   void CropImage( GenericImage<P>& image );
+   template <class P>
+   void ValidateFiniteImage( GenericImage<P>& image, const char* what );
+
+   // Tile grid.
+   std::tuple<int, int> GetTileCoords( int index ) { return geometry.TileCoords( index ); }
+   double GetWeight( int tileX, int tileY, int i, int j ) { return geometry.Weight( tileX, tileY, i, j ); }
+
+   // Input batches and output accumulation.
+   Array<float> GetInputBatch( GenericImage<DoublePixelTraits>& padded, int start );
+   void WriteOutputBatch( GenericImage<DoublePixelTraits>& output, float* data, int start );
+
+   // Configuration, set by the concrete model; image properties and grid, set
+   // by ReadImageProps. Zero until then.
+   int windowSize = 0;
+   int batchSize = 0;
+   int stride = 0;
+   double shadowsClipping = 0;
+   double targetBackground = 0;
+   int paddedHeight = 0;
+   int paddedWidth = 0;
+   int padLeft = 0;
+   int padRight = 0;
+   int padTop = 0;
+   int padBottom = 0;
+   int margin = 0;
+   project_pelk::TileGeometry geometry;
+   int tileCount = 0;
+   bool hasAlpha = false;
+   bool isFloatSample = false;
+   int numberOfChannels = 0;
+   int height = 0;
+   int width = 0;
+   int colorSpace = 0;
+   int bitsPerSample = 0;
+   Array<HistogramTransformation> stf;
+};
+
+} // pcl
+
+#endif

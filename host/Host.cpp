@@ -1,0 +1,211 @@
+#include "host/Host.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace host
+{
+
+namespace
+{
+
+Host* g_current = nullptr;
+
+Host& Current()
+{
+   // Functions are handed out only through a live host.
+   return *Host::Current();
+}
+
+View* AsView( host_view_handle handle ) noexcept
+{
+   return static_cast<View*>( handle );
+}
+
+// Runs f, turning a failure into the nonzero result and the host's last error.
+template <typename F>
+int32_t Guarded( F&& f ) noexcept
+{
+   try
+   {
+      Current().SetLastError( "" );
+      f();
+      return 0;
+   }
+   catch ( const std::exception& e )
+   {
+      try { Current().SetLastError( e.what() ); } catch ( ... ) {}
+      return 1;
+   }
+   catch ( ... )
+   {
+      return 1;
+   }
+}
+
+extern "C" {
+
+const char16_t* HostLastError()
+{
+   return Current().LastError().c_str();
+}
+
+void ConsoleWrite( const char16_t* text, size_t length )
+{
+   try
+   {
+      Current().GetConsole().Write( std::u16string( text, length ) );
+   }
+   catch ( ... )
+   {
+   }
+}
+
+void ConsoleEnableAbort( int32_t enable )
+{
+   Current().GetConsole().EnableAbort( enable != 0 );
+}
+
+int32_t ConsoleAbortRequested()
+{
+   return Current().GetConsole().AbortRequested() ? 1 : 0;
+}
+
+int32_t ViewGetImage( host_view_handle view, host_image_desc* desc )
+{
+   return Guarded( [&] {
+      if ( view == nullptr || desc == nullptr )
+         throw std::runtime_error( "Invalid view" );
+      *desc = AsView( view )->Describe();
+   } );
+}
+
+int32_t ViewAllocateImage( host_view_handle view, int32_t width, int32_t height, int32_t numberOfChannels,
+                           int32_t colorSpace, int32_t bitsPerSample, int32_t isFloatSample, host_image_desc* desc )
+{
+   return Guarded( [&] {
+      if ( view == nullptr || desc == nullptr )
+         throw std::runtime_error( "Invalid view" );
+      AsView( view )->Reallocate( width, height, numberOfChannels, colorSpace, bitsPerSample, isFloatSample != 0 );
+      *desc = AsView( view )->Describe();
+   } );
+}
+
+int32_t ViewGetScreenTransferFunctions( host_view_handle view, host_stf stf[HOST_STF_COUNT] )
+{
+   return Guarded( [&] {
+      if ( view == nullptr || stf == nullptr )
+         throw std::runtime_error( "Invalid view" );
+      for ( int i = 0; i < HOST_STF_COUNT; ++i )
+         stf[i] = AsView( view )->ScreenTransferFunction( i );
+   } );
+}
+
+int32_t ViewComputeOrFetchProperty( host_view_handle view, const char* id, int32_t /*notify*/, int32_t* kind,
+                                    double* values, size_t capacity, size_t* count )
+{
+   return Guarded( [&] {
+      if ( view == nullptr || id == nullptr || kind == nullptr || count == nullptr )
+         throw std::runtime_error( "Invalid view property request" );
+      const std::vector<double>& v = AsView( view )->ComputeOrFetchProperty( id );
+      *kind = HOST_VALUE_VECTOR;
+      *count = v.size();
+      if ( values != nullptr )
+         std::memcpy( values, v.data(), std::min( capacity, v.size() ) * sizeof( double ) );
+   } );
+}
+
+const char16_t* ViewFullId( host_view_handle view )
+{
+   return view != nullptr ? AsView( view )->FullId().c_str() : u"";
+}
+
+int32_t ViewLock( host_view_handle view )
+{
+   if ( !Current().IsRootThread() )
+      return HOST_LOCK_NOT_ROOT_THREAD;
+   if ( AsView( view )->IsLocked() )
+      return HOST_LOCK_ALREADY_LOCKED;
+   AsView( view )->SetLocked( true );
+   return HOST_LOCK_OK;
+}
+
+void ViewUnlock( host_view_handle view )
+{
+   if ( view != nullptr )
+      AsView( view )->SetLocked( false );
+}
+
+} // extern "C"
+
+} // namespace
+
+Host::Host() : m_rootThread( std::this_thread::get_id() )
+{
+   if ( g_current != nullptr )
+      throw std::logic_error( "Only one host at a time" );
+   g_current = this;
+}
+
+Host::~Host()
+{
+   g_current = nullptr;
+}
+
+Host* Host::Current() noexcept
+{
+   return g_current;
+}
+
+View& Host::CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
+                        int bitsPerSample, bool isFloatSample, bool isComplexSample )
+{
+   if ( FindView( id ) != nullptr )
+      throw std::runtime_error( "A view with this identifier exists already: " + id );
+   m_views.push_back( std::make_unique<View>( id, width, height, numberOfChannels, colorSpace, bitsPerSample,
+                                              isFloatSample, isComplexSample ) );
+   return *m_views.back();
+}
+
+View* Host::FindView( const std::string& id ) noexcept
+{
+   for ( auto& v : m_views )
+      if ( v->Id() == id )
+         return v.get();
+   return nullptr;
+}
+
+void Host::CloseView( const std::string& id )
+{
+   std::erase_if( m_views, [&]( const auto& v ) { return v->Id() == id; } );
+}
+
+extern "C" void* ResolveHostFunction( const char* name )
+{
+   struct Entry
+   {
+      const char* name;
+      void* function;
+   };
+   static const Entry table[] = {
+      { "HostLastError", reinterpret_cast<void*>( &HostLastError ) },
+      { "ConsoleWrite", reinterpret_cast<void*>( &ConsoleWrite ) },
+      { "ConsoleEnableAbort", reinterpret_cast<void*>( &ConsoleEnableAbort ) },
+      { "ConsoleAbortRequested", reinterpret_cast<void*>( &ConsoleAbortRequested ) },
+      { "ViewGetImage", reinterpret_cast<void*>( &ViewGetImage ) },
+      { "ViewAllocateImage", reinterpret_cast<void*>( &ViewAllocateImage ) },
+      { "ViewGetScreenTransferFunctions", reinterpret_cast<void*>( &ViewGetScreenTransferFunctions ) },
+      { "ViewComputeOrFetchProperty", reinterpret_cast<void*>( &ViewComputeOrFetchProperty ) },
+      { "ViewFullId", reinterpret_cast<void*>( &ViewFullId ) },
+      { "ViewLock", reinterpret_cast<void*>( &ViewLock ) },
+      { "ViewUnlock", reinterpret_cast<void*>( &ViewUnlock ) },
+   };
+   if ( name == nullptr || Host::Current() == nullptr )
+      return nullptr;
+   for ( const Entry& e : table )
+      if ( std::strcmp( e.name, name ) == 0 )
+         return e.function;
+   return nullptr;
+}
+
+} // host

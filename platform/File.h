@@ -1,0 +1,23 @@
+#ifndef PCL_FILE_H
+#define PCL_FILE_H
+
+#include "platform/Array.h"
+#include "platform/String.h"
+
+namespace pcl
+{
+
+class File
+{
+public:
+   // True for an existing regular file. An empty path throws
+   // "Invalid or empty file name".
+   static bool Exists( const String& path );
+
+   // The whole file. Throws Error when it cannot be read.
+   static ByteArray ReadFile( const String& path );
+};
+
+} // pcl
+
+#endif
