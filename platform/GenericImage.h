@@ -129,7 +129,7 @@ public:
       const int w = source.Width(), h = source.Height(), n = source.NumberOfChannels();
       // Read through a reference that keeps the source alive even if it is us.
       GenericImage<P2> src( source );
-      if ( IsHostImage() && m_data == src.SharedData() )
+      if ( IsHostImage() && SharesDataWith( src ) )
          return ResetSelections();
       if ( IsHostImage() )
          ReallocateHostImage( w, h, n, source.ColorSpace() );
