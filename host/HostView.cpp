@@ -25,12 +25,15 @@ double Median( std::vector<double>& v )
    return ( lower + upper ) / 2;
 }
 
+// Samples divided by the format's maximum, as the module's pixel traits read
+// them: a multiplication by the reciprocal would be off by one unit in the last
+// place for some values.
 template <typename T>
-void Normalise( const void* data, size_t count, double scale, std::vector<double>& out )
+void Normalise( const void* data, size_t count, double maximum, std::vector<double>& out )
 {
    const T* s = static_cast<const T*>( data );
    for ( size_t i = 0; i < count; ++i )
-      out[i] = double( s[i] ) * scale;
+      out[i] = double( s[i] ) / maximum;
 }
 
 } // namespace
@@ -81,11 +84,11 @@ std::vector<double> View::NormalisedChannel( int c ) const
    else if ( IsFloatSample() && BitsPerSample() == 64 )
       Normalise<double>( data, count, 1.0, v );
    else if ( !IsFloatSample() && BitsPerSample() == 8 )
-      Normalise<uint8_t>( data, count, 1.0 / 255, v );
+      Normalise<uint8_t>( data, count, 255.0, v );
    else if ( !IsFloatSample() && BitsPerSample() == 16 )
-      Normalise<uint16_t>( data, count, 1.0 / 65535, v );
+      Normalise<uint16_t>( data, count, 65535.0, v );
    else if ( !IsFloatSample() && BitsPerSample() == 32 )
-      Normalise<uint32_t>( data, count, 1.0 / 4294967295.0, v );
+      Normalise<uint32_t>( data, count, 4294967295.0, v );
    else
       throw std::runtime_error( "Unsupported sample format" );
    return v;

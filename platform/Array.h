@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -38,30 +39,7 @@ public:
    using const_iterator = const T*;
 
    Array() noexcept = default;
-   Array( size_t length, const T& value = T() ) { Append( value, length ); }
-   Array( const Array& x ) noexcept : m_data( x.m_data ) { if ( m_data ) ++m_data->refs; }
-   Array( Array&& x ) noexcept : m_data( std::exchange( x.m_data, nullptr ) ) {}
-   ~Array() { Detach(); }
-
-   Array& operator=( const Array& x ) noexcept
-   {
-      if ( x.m_data != m_data )
-      {
-         Detach();
-         m_data = x.m_data;
-         if ( m_data ) ++m_data->refs;
-      }
-      return *this;
-   }
-   Array& operator=( Array&& x ) noexcept
-   {
-      if ( this != &x )
-      {
-         Detach();
-         m_data = std::exchange( x.m_data, nullptr );
-      }
-      return *this;
-   }
+   explicit Array( size_t length, const T& value = T() ) { Append( value, length ); }
 
    size_t Length() const noexcept { return m_data ? m_data->length : 0; }
    size_t Size() const noexcept { return Length() * sizeof( T ); }
@@ -101,7 +79,7 @@ public:
          new ( m_data->block + m_data->length++ ) T( *first );
    }
 
-   void Clear() noexcept { Detach(); }
+   void Clear() noexcept { m_data.reset(); }
 
    // Hands the caller the element block, which it then owns (to be freed with
    // StandardAllocator::DeallocateBlock), and leaves the array empty. For
@@ -110,25 +88,33 @@ public:
    {
       static_assert( std::is_trivially_destructible_v<T> );
       EnsureUnique();
-      if ( m_data == nullptr )
+      if ( !m_data )
          return nullptr;
-      T* block = m_data->block;
-      m_data->block = nullptr;
-      m_data->length = m_data->capacity = 0;
-      Detach();
+      T* block = std::exchange( m_data->block, nullptr );
+      m_data.reset();
       return block;
    }
 
 private:
+   // The elements, shared by copies of the array.
    struct Data
    {
-      size_t refs = 1;
       size_t length = 0;
       size_t capacity = 0;
       T* block = nullptr;
+
+      Data() = default;
+      Data( const Data& ) = delete;
+      Data& operator=( const Data& ) = delete;
+      ~Data()
+      {
+         for ( size_t i = 0; i < length && block != nullptr; ++i )
+            block[i].~T();
+         StandardAllocator::DeallocateBlock( block );
+      }
    };
 
-   Data* m_data = nullptr;
+   std::shared_ptr<Data> m_data;
 
    size_t Capacity() const noexcept { return m_data ? m_data->capacity : 0; }
 
@@ -151,8 +137,8 @@ private:
 
    void Grow( size_t capacity )
    {
-      if ( m_data == nullptr )
-         m_data = new Data;
+      if ( !m_data )
+         m_data = std::make_shared<Data>();
       T* block = static_cast<T*>( StandardAllocator::AllocateBlock( capacity * sizeof( T ) ) );
       for ( size_t i = 0; i < m_data->length; ++i )
       {
@@ -166,38 +152,14 @@ private:
 
    void EnsureUnique()
    {
-      if ( m_data == nullptr || m_data->refs == 1 )
+      if ( !m_data || m_data.use_count() == 1 )
          return;
-      Data* copy = new Data;
-      try
-      {
-         copy->block = static_cast<T*>( StandardAllocator::AllocateBlock( m_data->length * sizeof( T ) ) );
-         copy->capacity = m_data->length;
-         for ( ; copy->length < m_data->length; ++copy->length )
-            new ( copy->block + copy->length ) T( m_data->block[copy->length] );
-      }
-      catch ( ... )
-      {
-         Free( copy );
-         throw;
-      }
-      --m_data->refs;
-      m_data = copy;
-   }
-
-   void Detach() noexcept
-   {
-      if ( m_data != nullptr && --m_data->refs == 0 )
-         Free( m_data );
-      m_data = nullptr;
-   }
-
-   static void Free( Data* d ) noexcept
-   {
-      for ( size_t i = 0; i < d->length; ++i )
-         d->block[i].~T();
-      StandardAllocator::DeallocateBlock( d->block );
-      delete d;
+      auto copy = std::make_shared<Data>();
+      copy->block = static_cast<T*>( StandardAllocator::AllocateBlock( m_data->length * sizeof( T ) ) );
+      copy->capacity = m_data->length;
+      for ( ; copy->length < m_data->length; ++copy->length )
+         new ( copy->block + copy->length ) T( m_data->block[copy->length] );
+      m_data = std::move( copy );
    }
 };
 

@@ -134,7 +134,7 @@ public:
       if ( IsHostImage() )
          ReallocateHostImage( w, h, n, source.ColorSpace() );
       else
-         AllocateData( w, h, n, source.ColorSpace() );
+         Allocate( w, h, n, source.ColorSpace(), false ); // every sample is written below
       const size_t count = size_t( w ) * size_t( h );
       for ( int c = 0; c < n; ++c )
       {
@@ -152,6 +152,12 @@ public:
    // New, zeroed pixel data owned by this image.
    void AllocateData( int width, int height, int numberOfChannels, int colorSpace )
    {
+      Allocate( width, height, numberOfChannels, colorSpace, true );
+   }
+
+private:
+   void Allocate( int width, int height, int numberOfChannels, int colorSpace, bool zero )
+   {
       if ( width < 0 || height < 0 || numberOfChannels < 0 )
          throw Error( "Invalid image geometry." );
       if ( IsHostImage() )
@@ -167,13 +173,15 @@ public:
       d->channels.resize( numberOfChannels );
       for ( int c = 0; c < numberOfChannels; ++c )
       {
-         d->owned[c].reset( new sample[size_t( width ) * size_t( height )]() );
+         const size_t count = size_t( width ) * size_t( height );
+         d->owned[c] = zero ? std::make_unique<sample[]>( count ) : std::make_unique_for_overwrite<sample[]>( count );
          d->channels[c] = d->owned[c].get();
       }
       m_data = std::move( d );
       ResetSelections();
    }
 
+public:
    void FreeData()
    {
       m_data.reset();
@@ -230,7 +238,7 @@ public:
       d->channels.resize( n );
       for ( int c = 0; c < n; ++c )
       {
-         d->owned[c].reset( new sample[count] );
+         d->owned[c] = std::make_unique_for_overwrite<sample[]>( count );
          std::memcpy( d->owned[c].get(), m_data->channels[c], count * sizeof( sample ) );
          d->channels[c] = d->owned[c].get();
       }
@@ -332,8 +340,27 @@ public:
          AllocateData( 0, 0, NumberOfChannels(), ColorSpace() );
          return;
       }
+      // A pure cut overwrites every sample: no need to zero them first.
+      const bool cutOnly = left <= 0 && top <= 0 && right <= 0 && bottom <= 0;
+      if ( cutOnly && !IsHostImage() && !IsShared() )
+      {
+         // Pixel data of our own: move the kept rows to the front of each
+         // channel's block. A row never moves forward, so rows already moved
+         // are never overwritten. Saves a second image's allocation and copy.
+         const int W = Width();
+         for ( int c = 0; c < NumberOfChannels(); ++c )
+         {
+            sample* p = PixelData( c );
+            for ( int y = 0; y < h; ++y )
+               std::memmove( p + size_t( y ) * w, p + size_t( y - top ) * W - left, size_t( w ) * sizeof( sample ) );
+         }
+         m_data->width = w;
+         m_data->height = h;
+         ResetSelections();
+         return;
+      }
       GenericImage<P> cropped;
-      cropped.AllocateData( w, h, NumberOfChannels(), ColorSpace() );
+      cropped.Allocate( w, h, NumberOfChannels(), ColorSpace(), !cutOnly );
       // Source columns and rows that land inside the new image.
       const int sx0 = std::max( 0, -left ), sx1 = std::min( Width(), w - left );
       const int sy0 = std::max( 0, -top ), sy1 = std::min( Height(), h - top );
@@ -396,7 +423,7 @@ public:
    static GenericImage OwnedCopy( const GenericImage& image )
    {
       GenericImage result;
-      result.AllocateData( image.Width(), image.Height(), image.NumberOfChannels(), image.ColorSpace() );
+      result.Allocate( image.Width(), image.Height(), image.NumberOfChannels(), image.ColorSpace(), false );
       for ( int c = 0; c < image.NumberOfChannels(); ++c )
          std::memcpy( result.PixelData( c ), image.PixelData( c ), image.NumberOfPixels() * sizeof( sample ) );
       result.m_selection = image.m_selection;

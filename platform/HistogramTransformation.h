@@ -121,6 +121,18 @@ void HistogramTransformation::Apply( GenericImage<P>& image ) const
    if ( report )
       status.Initialize( "Histogram transformation", size_t( last - first + 1 ) * size_t( r.Height() ) );
 
+   using sample = typename P::sample;
+   // 8- and 16-bit samples have few enough values to transform each once: a
+   // table lookup per sample gives the same result as the arithmetic.
+   constexpr bool useTable = !P::IsFloatSample() && sizeof( sample ) <= 2;
+   std::vector<sample> table;
+   if constexpr ( useTable )
+   {
+      table.resize( size_t( P::MaxSampleValue() ) + 1 );
+      for ( size_t v = 0; v < table.size(); ++v )
+         table[v] = P::ToSample( Transform( P::FromSample( sample( v ) ) ) );
+   }
+
    // Rows in blocks, so that progress and an abort request are seen while a
    // large image is transformed.
    constexpr int blockRows = 256;
@@ -129,9 +141,13 @@ void HistogramTransformation::Apply( GenericImage<P>& image ) const
       {
          const int rows = std::min( blockRows, r.y1 - y0 );
          ParallelRows( rows, [&]( int k ) {
-            typename P::sample* row = image.ScanLine( y0 + k, c );
-            for ( int x = r.x0; x < r.x1; ++x )
-               row[x] = P::ToSample( Transform( P::FromSample( row[x] ) ) );
+            sample* row = image.ScanLine( y0 + k, c );
+            if constexpr ( useTable )
+               for ( int x = r.x0; x < r.x1; ++x )
+                  row[x] = table[row[x]];
+            else
+               for ( int x = r.x0; x < r.x1; ++x )
+                  row[x] = P::ToSample( Transform( P::FromSample( row[x] ) ) );
          } );
          if ( report )
             status += size_t( rows );

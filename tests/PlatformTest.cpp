@@ -179,6 +179,13 @@ TEST( ImageArithmetic, CropByCutsAndExtends )
    EXPECT_EQ( cut( 1, 1, 0 ), 22 );
    EXPECT_EQ( image( 0, 0, 0 ), 0 ) << "the uncropped copy keeps its pixels";
 
+   GenericImage<DoublePixelTraits> own = GenericImage<DoublePixelTraits>::OwnedCopy( image );
+   own.CropBy( -2, -1, -1, -1 ); // in place: nothing else shares these pixels
+   ASSERT_EQ( own.Width(), 1 );
+   ASSERT_EQ( own.Height(), 1 );
+   EXPECT_EQ( own( 0, 0, 0 ), 12 );
+   EXPECT_EQ( own( 0, 0, 2 ), 212 );
+
    image.CropBy( 1, 0, 0, 1 );
    ASSERT_EQ( image.Width(), 5 );
    ASSERT_EQ( image.Height(), 4 );

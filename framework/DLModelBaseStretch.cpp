@@ -1,0 +1,116 @@
+#include "framework/DLModelBase.h"
+
+#include "platform/Console.h"
+#include "platform/Exception.h"
+
+#include <algorithm>
+
+namespace pcl
+{
+
+namespace
+{
+
+// The MAD of a normal distribution times this factor is its standard deviation.
+constexpr double MADNormalisation = 1.4826;
+
+// Fetches a per-channel view property; the host computes it when missing.
+DVector ChannelProperty( View& view, const char* id, int numberOfChannels )
+{
+   DVector values = view.ComputeOrFetchProperty( id, true ).ToDVector();
+   if ( values.size() < size_t( numberOfChannels ) )
+      throw Error( String::Format( "The view property %s has %d value(s) for an image of %d channel(s).", id,
+                                   int( values.size() ), numberOfChannels ) );
+   return values;
+}
+
+// The stretch is indexed by channel; an array shorter than the channels it
+// serves would be read past its end.
+void RequireStretchEntries( const Array<HistogramTransformation>& stf, int channels )
+{
+   if ( stf.Length() < size_t( channels ) )
+      throw Error( String::Format( "Missing screen transfer functions: %d for an image of %d channel(s).",
+                                   int( stf.Length() ), channels ) );
+}
+
+} // namespace
+
+bool DLModelBase::IsSTFIdentity( View& view )
+{
+   // The statistics are not needed here, but fetching them makes the host
+   // compute them now, and a view that cannot provide them fails early.
+   view.ComputeOrFetchProperty( "MAD", true ).ToDVector();
+   view.ComputeOrFetchProperty( "Median", true ).ToDVector();
+   RequireStretchEntries( stf, numberOfChannels );
+   for ( int c = 0; c < numberOfChannels; ++c )
+      if ( !stf[c].IsIdentityTransformation() )
+         return false;
+   return true;
+}
+
+template <class P>
+void DLModelBase::StretchImage( GenericImage<P>& image, View& view )
+{
+   try
+   {
+      if ( !IsSTFIdentity( view ) )
+         Console::WriteLn( "Using STF parameters set by user to stretch the image" );
+      else
+      {
+         Console::WarningLn( "Warning: `Linear data` option is enabled, but STF is an identity function!" );
+         Console::WarningLn( "Using Auto Stretch to transform the image!" );
+
+         // Each channel from its own statistics: RGB channels are not linked.
+         DVector madN = ChannelProperty( view, "MAD", numberOfChannels );
+         for ( double& v : madN )
+            v *= MADNormalisation;
+         const DVector median = ChannelProperty( view, "Median", numberOfChannels );
+         for ( int c = 0; c < numberOfChannels; ++c )
+         {
+            // A MAD too small to change 1.0 gives no usable clipping point.
+            const double c0 =
+               ( 1.0 + madN[c] == 1.0 ) ? 0.0 : std::clamp( median[c] + shadowsClipping * madN[c], 0.0, 1.0 );
+            const double m = HistogramTransformation::MTF( targetBackground, median[c] - c0 );
+            stf[c] = HistogramTransformation( m, c0, 1.0, 0.0, 1.0 );
+         }
+      }
+
+      // Shadows subtracted without rescaling, then the midtones transfer.
+      const int channels = image.IsColor() ? 3 : 1;
+      RequireStretchEntries( stf, channels );
+      for ( int c = 0; c < channels; ++c )
+      {
+         const HistogramTransformation ht( stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
+         image.SelectChannel( c );
+         image.Subtract( stf[c].ShadowsClipping(), Rect(), -1, -1 );
+         ht >> image;
+      }
+   }
+   catch ( ... )
+   {
+      Console::CriticalLn( "Could not stretch the image!" );
+      throw;
+   }
+}
+
+template <class P>
+void DLModelBase::DeStretchImage( GenericImage<P>& image )
+{
+   RequireStretchEntries( stf, numberOfChannels );
+   for ( int c = 0; c < numberOfChannels; ++c )
+   {
+      // The midtones transfer with balance 1 - m inverts the one with m.
+      const HistogramTransformation ht( 1.0 - stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
+      image.SelectChannel( c );
+      ht >> image;
+      image.Add( stf[c].ShadowsClipping(), Rect(), -1, -1 );
+   }
+}
+
+#define INSTANTIATE( P )                                                                     \
+   template void DLModelBase::StretchImage<P>( GenericImage<P>&, View& );                     \
+   template void DLModelBase::DeStretchImage<P>( GenericImage<P>& );
+PCL_FOR_EACH_PIXEL_TYPE( INSTANTIATE )
+#undef INSTANTIATE
+
+} // pcl

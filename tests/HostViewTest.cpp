@@ -1,0 +1,161 @@
+// The host's per-channel statistics "Median" and "MAD".
+#include "HostFixture.h"
+
+#include "host/HostView.h"
+#include "platform/ColorSpace.h"
+#include "platform/PixelTraits.h"
+#include "platform/View.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace
+{
+
+// By a full sort, as the definition reads.
+double SortedMedian( std::vector<double> v )
+{
+   std::sort( v.begin(), v.end() );
+   const size_t n = v.size();
+   return n % 2 == 1 ? v[n / 2] : ( v[n / 2 - 1] + v[n / 2] ) / 2;
+}
+
+template <class P>
+void FillRandom( host::View& view, unsigned seed )
+{
+   std::mt19937 rng( seed );
+   // Skewed, so that median and mean differ.
+   std::uniform_real_distribution<double> u( 0.0, 1.0 );
+   const size_t count = size_t( view.Width() ) * view.Height();
+   for ( int c = 0; c < view.NumberOfChannels(); ++c )
+      for ( size_t k = 0; k < count; ++k )
+      {
+         const double x = u( rng );
+         view.Samples<typename P::sample>( c )[k] = P::ToSample( x * x * ( 0.3 + 0.3 * c ) );
+      }
+}
+
+template <class P>
+void ExpectStatisticsOfEveryChannel( int width, int height, int channels, unsigned seed )
+{
+   const int colorSpace = channels == 1 ? pcl::ColorSpace::Gray : pcl::ColorSpace::RGB;
+   host::View view( "v", width, height, channels, colorSpace, P::BitsPerSample(), P::IsFloatSample() );
+   FillRandom<P>( view, seed );
+   const std::vector<double> median = view.ComputeOrFetchProperty( "Median" );
+   const std::vector<double> mad = view.ComputeOrFetchProperty( "MAD" );
+   ASSERT_EQ( median.size(), size_t( channels ) );
+   ASSERT_EQ( mad.size(), size_t( channels ) );
+   for ( int c = 0; c < channels; ++c )
+   {
+      std::vector<double> v;
+      const size_t count = size_t( width ) * height;
+      for ( size_t k = 0; k < count; ++k )
+         v.push_back( P::FromSample( view.Samples<typename P::sample>( c )[k] ) );
+      const double expectedMedian = SortedMedian( v );
+      for ( double& x : v )
+         x = std::abs( x - expectedMedian );
+      EXPECT_EQ( median[c], expectedMedian ) << P::BitsPerSample() << " bits, channel " << c;
+      EXPECT_EQ( mad[c], SortedMedian( v ) ) << P::BitsPerSample() << " bits, channel " << c;
+   }
+}
+
+TEST( HostViewStatistics, OddAndEvenCounts )
+{
+   host::View odd( "odd", 3, 1, 1, pcl::ColorSpace::Gray, 64, true );
+   double* s = odd.Samples<double>( 0 );
+   s[0] = 0.9;
+   s[1] = 0.1;
+   s[2] = 0.4;
+   EXPECT_EQ( odd.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.4 } );
+   // Deviations 0.5, 0.3 and 0: the middle one.
+   EXPECT_EQ( odd.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.4 - 0.1 } );
+
+   host::View even( "even", 2, 2, 1, pcl::ColorSpace::Gray, 64, true );
+   double* e = even.Samples<double>( 0 );
+   e[0] = 0.8;
+   e[1] = 0.2;
+   e[2] = 0.1;
+   e[3] = 0.6;
+   // The mean of the two middle samples, 0.2 and 0.6.
+   EXPECT_EQ( even.ComputeOrFetchProperty( "Median" ), std::vector<double>{ ( 0.2 + 0.6 ) / 2 } );
+   // Deviations from 0.4: 0.4, 0.2, 0.3, 0.2 -> mean of 0.2 and 0.3.
+   const double m = ( 0.2 + 0.6 ) / 2;
+   const double d1 = std::abs( 0.2 - m ), d2 = std::abs( 0.6 - m ), d3 = std::abs( 0.1 - m );
+   EXPECT_EQ( even.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ ( std::max( d1, d2 ) + d3 ) / 2 } );
+}
+
+TEST( HostViewStatistics, IntegerSamplesAreMeasuredInTheNormalisedRange )
+{
+   // 33/255 is one of the values where dividing and multiplying by the
+   // reciprocal differ in the last bit; the statistics read samples as the
+   // module's pixel traits do.
+   host::View v8( "v8", 5, 5, 1, pcl::ColorSpace::Gray, 8, false );
+   std::fill_n( v8.Samples<uint8_t>( 0 ), 25, uint8_t( 33 ) );
+   EXPECT_EQ( v8.ComputeOrFetchProperty( "Median" ), std::vector<double>{ pcl::UInt8PixelTraits::FromSample( 33 ) } );
+   EXPECT_EQ( v8.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.0 } );
+
+   host::View v16( "v16", 3, 1, 1, pcl::ColorSpace::Gray, 16, false );
+   v16.Samples<uint16_t>( 0 )[0] = 0;
+   v16.Samples<uint16_t>( 0 )[1] = 65535;
+   v16.Samples<uint16_t>( 0 )[2] = 65535;
+   EXPECT_EQ( v16.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 1.0 } );
+   EXPECT_EQ( v16.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.0 } );
+}
+
+TEST( HostViewStatistics, MatchTheSortedDefinitionForEverySampleFormat )
+{
+   ExpectStatisticsOfEveryChannel<pcl::FloatPixelTraits>( 37, 23, 3, 1 );  // odd count
+   ExpectStatisticsOfEveryChannel<pcl::DoublePixelTraits>( 40, 20, 1, 2 ); // even count
+   ExpectStatisticsOfEveryChannel<pcl::UInt8PixelTraits>( 31, 30, 3, 3 );
+   ExpectStatisticsOfEveryChannel<pcl::UInt16PixelTraits>( 33, 17, 3, 4 );
+   ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 26, 26, 1, 5 );
+}
+
+TEST( HostViewStatistics, KeptUntilTheImageChanges )
+{
+   host::View view( "kept", 4, 4, 1, pcl::ColorSpace::Gray, 32, true );
+   std::fill_n( view.Samples<float>( 0 ), 16, 0.5f );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.0 } );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.5 } );
+   EXPECT_EQ( view.ComputationCount(), 1 ); // both from one computation
+
+   std::fill_n( view.Samples<float>( 0 ), 16, 0.25f );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.5 } ); // still the old image's
+   view.ImageChanged();
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.25 } );
+   EXPECT_EQ( view.ComputationCount(), 2 );
+
+   view.Reallocate( 2, 2, 1, pcl::ColorSpace::Gray, 32, true );
+   EXPECT_FALSE( view.HasProperty( "Median" ) );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.0 } );
+   EXPECT_EQ( view.ComputationCount(), 3 );
+}
+
+TEST( HostViewStatistics, UnknownPropertiesAndComplexImagesAreRefused )
+{
+   host::View view( "v", 2, 2, 1, pcl::ColorSpace::Gray, 32, true );
+   EXPECT_THROW( view.ComputeOrFetchProperty( "Mean" ), std::runtime_error );
+   host::View complex( "c", 2, 2, 1, pcl::ColorSpace::Gray, 32, true, true );
+   EXPECT_THROW( complex.ComputeOrFetchProperty( "Median" ), std::runtime_error );
+}
+
+class HostViewPropertyTest : public HostTest
+{
+};
+
+TEST_F( HostViewPropertyTest, TheModuleReceivesOneValuePerChannel )
+{
+   host::View& hv = m_host.CreateView( "rgb", 3, 1, 3, pcl::ColorSpace::RGB, 32, true );
+   for ( int c = 0; c < 3; ++c )
+      for ( int k = 0; k < 3; ++k )
+         hv.Samples<float>( c )[k] = float( 0.125 * ( c + 1 ) * ( k + 1 ) );
+   pcl::View view( hv.Handle() );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median", true ).ToDVector(), ( pcl::DVector{ 0.25, 0.5, 0.75 } ) );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "MAD", true ).ToDVector(), ( pcl::DVector{ 0.125, 0.25, 0.375 } ) );
+   EXPECT_EQ( hv.ComputationCount(), 1 );
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#ifndef VELQORA_TESTS_REFERENCE_PIPELINE_H
+#define VELQORA_TESTS_REFERENCE_PIPELINE_H
+
+// Straightforward versions of the padding, input-batch and accumulation
+// steps: one sample at a time through the (x, y, channel) accessor, column by
+// column, a weight per sample and nothing cached. The module's own versions
+// traverse the images differently for speed; tests compare them with these bit
+// for bit, and the benchmark times both.
+
+#include "framework/DLModelBase.h"
+#include "platform/Exception.h"
+
+#include <cmath>
+
+namespace reference
+{
+
+template <class P>
+void FillPaddedImage( const pcl::DLModelBase& m, pcl::GenericImage<P>& image,
+                      pcl::GenericImage<pcl::DoublePixelTraits>& padded )
+{
+   for ( int c = 0; c < m.numberOfChannels; ++c )
+   {
+      for ( int x = 0; x < m.width; ++x )
+         for ( int y = 0; y < m.height; ++y )
+            padded( m.padLeft + x, m.padTop + y, c ) = P::FromSample( image( x, y, c ) );
+      for ( int i = 0; i < m.padLeft; ++i )
+         for ( int y = 0; y < m.height; ++y )
+            padded( m.padLeft - 1 - i, m.padTop + y, c ) = padded( m.padLeft + i, m.padTop + y, c );
+      for ( int i = 0; i < m.padRight; ++i )
+         for ( int y = 0; y < m.height; ++y )
+            padded( m.paddedWidth - m.padRight + i, m.padTop + y, c ) =
+               padded( m.paddedWidth - m.padRight - 1 - i, m.padTop + y, c );
+      for ( int x = 0; x < m.paddedWidth; ++x )
+         for ( int j = 0; j < m.padTop; ++j )
+            padded( x, m.padTop - 1 - j, c ) = padded( x, m.padTop + j, c );
+      for ( int x = 0; x < m.paddedWidth; ++x )
+         for ( int j = 0; j < m.padBottom; ++j )
+            padded( x, m.paddedHeight - m.padBottom + j, c ) = padded( x, m.paddedHeight - m.padBottom - 1 - j, c );
+   }
+}
+
+inline pcl::Array<float> GetInputBatch( pcl::DLModelBase& m, pcl::GenericImage<pcl::DoublePixelTraits>& padded,
+                                        int start )
+{
+   const int W = m.windowSize;
+   pcl::Array<float> batch;
+   for ( int b = 0; b < m.batchSize; ++b )
+   {
+      if ( start + b < m.tileCount )
+      {
+         const auto [x, y] = m.GetTileCoords( start + b );
+         for ( int px = x; px < x + W; ++px )
+            for ( int py = y; py < y + W; ++py )
+               for ( int c = 0; c < 3; ++c )
+                  batch.Add( float( padded( px, py, m.numberOfChannels == 1 ? 0 : c ) ) );
+      }
+      else
+         for ( int k = 0; k < W * W * 3; ++k )
+            batch.Add( 0.0f );
+   }
+   return batch;
+}
+
+inline void WriteOutputBatch( pcl::DLModelBase& m, pcl::GenericImage<pcl::DoublePixelTraits>& output,
+                              const float* data, int start )
+{
+   const int W = m.windowSize;
+   const int m0 = std::max( 0, m.margin - m.stride / 2 );
+   const double divisor = m.numberOfChannels == 1 ? 3.0 : 1.0;
+   for ( int b = 0; b < m.batchSize; ++b )
+   {
+      if ( start + b >= m.tileCount )
+         break;
+      const auto [x, y] = m.GetTileCoords( start + b );
+      for ( int i = m0; i < W - m0; ++i )
+         for ( int j = m0; j < W - m0; ++j )
+            for ( int c = 0; c < 3; ++c )
+            {
+               const int ch = m.numberOfChannels == 1 ? 0 : c;
+               const double w = m.GetWeight( x, y, i, j );
+               double cur = output( x + i, y + j, ch );
+               const float s = data[( ( size_t( b ) * W + i ) * W + j ) * 3 + c];
+               if ( !std::isfinite( s ) )
+                  throw pcl::Error(
+                     pcl::String::Format( "Model output contains a non-finite sample at tile %d.", start + b ) );
+               cur = cur + ( double( s ) * w ) / divisor;
+               if ( !std::isfinite( cur ) )
+                  throw pcl::Error( pcl::String::Format(
+                     "Model output accumulation produced a non-finite sample at tile %d.", start + b ) );
+               float f = float( cur );
+               f = f < 0.0f ? 0.0f : ( f > 1.0f ? 1.0f : f );
+               output( x + i, y + j, ch ) = double( f );
+            }
+   }
+}
+
+} // namespace reference
+
+#endif

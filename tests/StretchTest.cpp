@@ -1,0 +1,339 @@
+// Stretch of linear data before inference and its inverse after it.
+#include "HostFixture.h"
+
+#include "framework/DLModelBase.h"
+#include "platform/Exception.h"
+#include "platform/View.h"
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace pcl;
+
+namespace
+{
+
+const std::string Warning1 = "\033[35mWarning: `Linear data` option is enabled, but STF is an identity function!\033[39m";
+const std::string Warning2 = "\033[35mUsing Auto Stretch to transform the image!\033[39m";
+const std::string UserLine = "Using STF parameters set by user to stretch the image";
+const std::string Critical = "\033[31mCould not stretch the image!\033[39m";
+
+class StretchTest : public HostTest
+{
+protected:
+   // A model as the concrete model configures it, set up for the view's image
+   // and holding the view's screen transfer functions.
+   template <class P>
+   DLModelBase ModelFor( GenericImage<P>& image, pcl::View& view )
+   {
+      DLModelBase m;
+      m.windowSize = 512;
+      m.batchSize = 1;
+      m.stride = 480;
+      m.margin = 16;
+      m.shadowsClipping = -2.8;
+      m.targetBackground = 0.25;
+      m.ReadImageProps( image, false );
+      view.GetScreenTransferFunctions( m.stf );
+      return m;
+   }
+
+   template <class P>
+   static void FillRandom( GenericImage<P>& image, double lo, double hi, unsigned seed )
+   {
+      std::mt19937 rng( seed );
+      std::uniform_real_distribution<double> u( lo, hi );
+      for ( int c = 0; c < image.NumberOfChannels(); ++c )
+         for ( int y = 0; y < image.Height(); ++y )
+            for ( int x = 0; x < image.Width(); ++x )
+               image( x, y, c ) = P::ToSample( u( rng ) );
+   }
+
+   template <class P>
+   std::string StretchFailure( DLModelBase& m, GenericImage<P>& image, pcl::View& view )
+   {
+      try
+      {
+         m.StretchImage( image, view );
+      }
+      catch ( const Error& e )
+      {
+         return e.Message().ToStdUTF8();
+      }
+      return "stretched";
+   }
+};
+
+TEST_F( StretchTest, WorkedAutomaticStretch )
+{
+   host::View& hv = m_host.CreateView( "linear", 512, 512, 1, ColorSpace::Gray, 32, true );
+   hv.SetProperty( "Median", { 0.02 } );
+   hv.SetProperty( "MAD", { 0.001 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   image = 0.02;
+   image( 0, 0 ) = 0.01;
+   image( 1, 0 ) = 0.5;
+   DLModelBase m = ModelFor( image, view );
+
+   m.StretchImage( image, view );
+
+   EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2 } ) );
+   ASSERT_GE( m.stf.Length(), 1u );
+   EXPECT_NEAR( m.stf[0].ShadowsClipping(), 0.01584872, 1e-15 );
+   EXPECT_NEAR( m.stf[0].MidtonesBalance(), 0.0123513, 1e-7 );
+   EXPECT_EQ( m.stf[0].HighlightsClipping(), 1.0 );
+   EXPECT_NEAR( image( 100, 100 ), 0.25, 1e-6 ); // the median
+   EXPECT_EQ( image( 0, 0 ), 0.0f );            // below the clipping point
+   EXPECT_GT( image( 1, 0 ), 0.9f );
+   // The view's own transfer functions stay as they were.
+   EXPECT_EQ( hv.ScreenTransferFunction( 0 ).m, 0.5 );
+}
+
+TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
+{
+   host::View& hv = m_host.CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 64, true );
+   hv.SetProperty( "Median", { 0.02, 0.1, 0.3 } );
+   hv.SetProperty( "MAD", { 0.001, 0.0, 0.2 } );
+   // The fourth function plays no part in the decision.
+   hv.SetScreenTransferFunction( 3, host_stf{ 0.2, 0.1, 1, 0, 1 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<DoublePixelTraits>& image = variant.Image<DoublePixelTraits>();
+   image.SelectChannel( 0 );
+   image = 0.02;
+   image.SelectChannel( 1 );
+   image = 0.1;
+   image.SelectChannel( 2 );
+   image = 0.3;
+   image.ResetSelections();
+   DLModelBase m = ModelFor( image, view );
+
+   m.StretchImage( image, view );
+
+   EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2 } ) );
+   // A zero MAD: no clipping point, and the median itself goes to the target.
+   EXPECT_EQ( m.stf[1].ShadowsClipping(), 0.0 );
+   EXPECT_EQ( m.stf[1].MidtonesBalance(), HistogramTransformation::MTF( 0.25, 0.1 ) );
+   // A clipping point below 0 is clamped to 0.
+   EXPECT_EQ( m.stf[2].ShadowsClipping(), 0.0 );
+   EXPECT_EQ( m.stf[2].MidtonesBalance(), HistogramTransformation::MTF( 0.25, 0.3 ) );
+   EXPECT_EQ( m.stf[0].ShadowsClipping(), 0.02 + -2.8 * ( 0.001 * 1.4826 ) );
+   // The fourth entry is the view's, untouched.
+   EXPECT_EQ( m.stf[3].MidtonesBalance(), 0.2 );
+   for ( int c = 0; c < 3; ++c )
+      EXPECT_NEAR( image( 7, 7, c ), 0.25, 1e-12 ) << c;
+   // The last channel processed stays selected.
+   EXPECT_EQ( image.FirstSelectedChannel(), 2 );
+   EXPECT_EQ( image.LastSelectedChannel(), 2 );
+}
+
+TEST_F( StretchTest, ClippingPointAboveTheMedianMakesABinaryStretch )
+{
+   host::View& hv = m_host.CreateView( "hard", 512, 512, 1, ColorSpace::Gray, 32, true );
+   hv.SetProperty( "Median", { 0.5 } );
+   hv.SetProperty( "MAD", { 0.2 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   DLModelBase m = ModelFor( image, view );
+   m.shadowsClipping = 1.0; // 0.5 + 0.29652: clipping point 0.79652, above the median
+
+   m.StretchImage( image, view );
+   EXPECT_DOUBLE_EQ( m.stf[0].ShadowsClipping(), 0.5 + 1.0 * ( 0.2 * 1.4826 ) );
+   EXPECT_EQ( m.stf[0].MidtonesBalance(), 0.0 );
+
+   m.shadowsClipping = 5.0; // beyond 1: clamped
+   view.GetScreenTransferFunctions( m.stf );
+   m.StretchImage( image, view );
+   EXPECT_EQ( m.stf[0].ShadowsClipping(), 1.0 );
+}
+
+TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
+{
+   host::View& hv = m_host.CreateView( "user", 512, 512, 1, ColorSpace::Gray, 32, true );
+   hv.SetScreenTransferFunction( 0, host_stf{ 0.5, 0, 0.9, 0, 1 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   FillRandom( image, 0.0, 1.0, 3 );
+   const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( image );
+   DLModelBase m = ModelFor( image, view );
+
+   EXPECT_FALSE( m.IsSTFIdentity( view ) );
+   m.StretchImage( image, view );
+   EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ UserLine } );
+   // Statistics are still asked for, and so computed by the host.
+   EXPECT_EQ( hv.ComputationCount(), 1 );
+   EXPECT_EQ( m.stf[0].HighlightsClipping(), 0.9 );
+   m.DeStretchImage( image );
+   for ( int y = 0; y < 512; y += 7 )
+      for ( int x = 0; x < 512; x += 5 )
+         ASSERT_EQ( image( x, y ), before( x, y ) ) << x << "," << y;
+}
+
+TEST_F( StretchTest, IdentityTestLooksAtTheImageChannelsOnly )
+{
+   host::View& hv = m_host.CreateView( "gray", 512, 512, 1, ColorSpace::Gray, 16, false );
+   hv.SetScreenTransferFunction( 1, host_stf{ 0.3, 0, 1, 0, 1 } );
+   hv.SetScreenTransferFunction( 2, host_stf{ 0.3, 0, 1, 0, 1 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
+   DLModelBase m = ModelFor( image, view );
+   EXPECT_TRUE( m.IsSTFIdentity( view ) );
+   EXPECT_TRUE( hv.HasProperty( "Median" ) );
+   EXPECT_TRUE( hv.HasProperty( "MAD" ) );
+   m.numberOfChannels = 3;
+   EXPECT_FALSE( m.IsSTFIdentity( view ) );
+   EXPECT_EQ( ConsoleText(), "" );
+}
+
+TEST_F( StretchTest, RoundTripOnFloatingPointImages )
+{
+   host::View& hv = m_host.CreateView( "float", 512, 512, 3, ColorSpace::RGB, 64, true );
+   hv.SetScreenTransferFunction( 0, host_stf{ 0.3, 0.1, 1, 0, 1 } );
+   hv.SetScreenTransferFunction( 1, host_stf{ 0.05, 0.0, 1, 0, 1 } );
+   hv.SetScreenTransferFunction( 2, host_stf{ 0.5, 0.2, 1, 0, 1 } ); // m 0.5: no transfer
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<DoublePixelTraits>& image = variant.Image<DoublePixelTraits>();
+   FillRandom( image, 0.0, 1.0, 5 );
+   const GenericImage<DoublePixelTraits> before = GenericImage<DoublePixelTraits>::OwnedCopy( image );
+   DLModelBase m = ModelFor( image, view );
+
+   m.StretchImage( image, view );
+   // Without rescaling after the subtraction: x' = MTF(m, x - c0).
+   EXPECT_EQ( image( 3, 4, 0 ), HistogramTransformation::MTF( 0.3, before( 3, 4, 0 ) - 0.1 ) );
+   m.DeStretchImage( image );
+
+   const double c0[] = { 0.1, 0.0, 0.2 };
+   for ( int c = 0; c < 3; ++c )
+      for ( int y = 0; y < 512; y += 3 )
+         for ( int x = 0; x < 512; x += 3 )
+         {
+            const double x0 = before( x, y, c );
+            // With m 0.5 the negative differences stay and come back exactly.
+            const double expected = c == 2 ? x0 : std::max( x0, c0[c] );
+            ASSERT_NEAR( image( x, y, c ), expected, 1e-12 ) << x << "," << y << "," << c;
+         }
+}
+
+TEST_F( StretchTest, RoundTripOnIntegerImages )
+{
+   host::View& hv = m_host.CreateView( "int", 512, 512, 1, ColorSpace::Gray, 16, false );
+   hv.SetScreenTransferFunction( 0, host_stf{ 0.3, 0.1, 1, 0, 1 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
+   FillRandom( image, 0.0, 1.0, 9 );
+   const GenericImage<UInt16PixelTraits> before = GenericImage<UInt16PixelTraits>::OwnedCopy( image );
+   DLModelBase m = ModelFor( image, view );
+
+   m.StretchImage( image, view );
+   // The subtraction clamps at 0 for integer samples.
+   bool sawClipped = false;
+   for ( int x = 0; x < 512; ++x )
+      if ( before( x, 0 ) < 6553 )
+      {
+         EXPECT_EQ( image( x, 0 ), 0 ) << x;
+         sawClipped = true;
+      }
+   EXPECT_TRUE( sawClipped );
+   m.DeStretchImage( image );
+
+   for ( int y = 0; y < 512; y += 3 )
+      for ( int x = 0; x < 512; x += 3 )
+      {
+         const double x0 = UInt16PixelTraits::FromSample( before( x, y ) );
+         ASSERT_NEAR( UInt16PixelTraits::FromSample( image( x, y ) ), std::max( x0, 0.1 ), 3.0 / 65535 )
+            << x << "," << y;
+      }
+}
+
+TEST_F( StretchTest, DeStretchOfTheOutputUsesTheRecordedStretch )
+{
+   host::View& hv = m_host.CreateView( "out", 512, 512, 1, ColorSpace::Gray, 32, true );
+   hv.SetProperty( "Median", { 0.02 } );
+   hv.SetProperty( "MAD", { 0.001 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   DLModelBase m = ModelFor( image, view );
+   m.StretchImage( image, view );
+
+   GenericImage<DoublePixelTraits> output( 4, 4, ColorSpace::Gray );
+   output = 0.25;
+   output( 1, 1 ) = 0.0;
+   output( 2, 2 ) = 1.0;
+   m.DeStretchImage( output );
+   EXPECT_NEAR( output( 0, 0 ), 0.02, 1e-12 );
+   EXPECT_EQ( output( 1, 1 ), m.stf[0].ShadowsClipping() );
+   // Above 1 by the clipping point: left for the caller to truncate.
+   EXPECT_EQ( output( 2, 2 ), 1.0 + m.stf[0].ShadowsClipping() );
+}
+
+TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
+{
+   host::View& hv = m_host.CreateView( "complex", 512, 512, 1, ColorSpace::Gray, 32, true, true );
+   pcl::View view( hv.Handle() );
+   GenericImage<FloatPixelTraits> image( 512, 512, ColorSpace::Gray );
+   DLModelBase m = ModelFor( image, view );
+
+   std::string direct;
+   try
+   {
+      m.IsSTFIdentity( view );
+   }
+   catch ( const Error& e )
+   {
+      direct = e.Message().ToStdUTF8();
+   }
+   EXPECT_EQ( direct, "Unable to compute or fetch the view property MAD: Cannot compute MAD of a complex image" );
+   EXPECT_EQ( ConsoleText(), "" ); // the identity test writes nothing
+
+   EXPECT_EQ( StretchFailure( m, image, view ), direct );
+   EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ Critical } );
+}
+
+TEST_F( StretchTest, TooFewStatisticsOrTransferFunctionsAreRefused )
+{
+   host::View& hv = m_host.CreateView( "short", 512, 512, 3, ColorSpace::RGB, 32, true );
+   hv.SetProperty( "Median", { 0.1, 0.1, 0.1 } );
+   hv.SetProperty( "MAD", { 0.01 } );
+   pcl::View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   DLModelBase m = ModelFor( image, view );
+
+   EXPECT_EQ( StretchFailure( m, image, view ), "The view property MAD has 1 value(s) for an image of 3 channel(s)." );
+   EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2, Critical } ) );
+
+   hv.SetProperty( "MAD", { 0.01, 0.01, 0.01 } );
+   hv.SetProperty( "Median", {} );
+   HostConsole().ClearTranscript();
+   EXPECT_EQ( StretchFailure( m, image, view ),
+              "The view property Median has 0 value(s) for an image of 3 channel(s)." );
+
+   hv.SetProperty( "Median", { 0.1, 0.1, 0.1 } );
+   m.stf = Array<HistogramTransformation>( 2, HistogramTransformation() );
+   HostConsole().ClearTranscript();
+   EXPECT_EQ( StretchFailure( m, image, view ), "Missing screen transfer functions: 2 for an image of 3 channel(s)." );
+   EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ Critical } );
+
+   m.stf.Clear();
+   try
+   {
+      m.DeStretchImage( image );
+      FAIL() << "no error";
+   }
+   catch ( const Error& e )
+   {
+      EXPECT_EQ( e.Message().ToStdUTF8(), "Missing screen transfer functions: 0 for an image of 3 channel(s)." );
+   }
+}
+
+} // namespace
