@@ -1,0 +1,133 @@
+#include "framework/DLModelTensorflow.h"
+
+#include "framework/TensorflowGuards.h"
+#include "platform/Array.h"
+#include "platform/Console.h"
+#include "platform/Exception.h"
+#include "platform/File.h"
+
+#include <memory>
+
+namespace pcl
+{
+
+namespace tf = project_pelk::tensorflow;
+
+DLModelTensorflow::DLModelTensorflow() = default;
+
+DLModelTensorflow::~DLModelTensorflow() = default;
+
+TF_Graph* DLModelTensorflow::LoadModel( String fileName )
+{
+   String basePath = GetBasePath();
+   try
+   {
+      if ( File::Exists( fileName ) )
+         return LoadGraphDef( fileName );
+      return LoadGraphDef( basePath + fileName );
+   }
+   catch ( ... )
+   {
+      // Names the directory the user is expected to install into, whichever
+      // path was tried; the error itself goes on unchanged.
+      Console::CriticalLn( "Unable to load graph definition from " + basePath + "!" );
+      throw;
+   }
+}
+
+TF_Graph* DLModelTensorflow::LoadGraphDef( const String& path )
+{
+   tf::BufferGuard buffer( ReadBufferFromFile( path ) );
+   tf::StatusGuard status;
+   TF_Graph* graph = tf::ImportGraphDef( buffer.Get(), status.Get() );
+   if ( graph == nullptr )
+      // The message is copied while the status that owns it is alive.
+      throw Error( "KestrimEngine::LoadGraphDef(): Unable to load graph definition: " +
+                   String( tf::Message( status.Get() ) ) );
+   return graph;
+}
+
+TF_Buffer* DLModelTensorflow::ReadBufferFromFile( const String& path )
+{
+   ByteArray bytes = File::ReadFile( path );
+   // Held until it is handed over complete; until then the file's bytes stay
+   // with the array, which frees them if anything throws.
+   std::unique_ptr<TF_Buffer, decltype( &TF_DeleteBuffer )> buffer( TF_NewBuffer(), TF_DeleteBuffer );
+   if ( buffer == nullptr )
+      throw Error( "TensorFlow buffer allocation failed: buffer is null." );
+   // The size first: Release() leaves the array empty.
+   buffer->length = bytes.Size();
+   buffer->data = bytes.Release();
+   buffer->data_deallocator = DeallocateBuffer;
+   return buffer.release();
+}
+
+void DLModelTensorflow::DeallocateBuffer( void* data, size_t /*length*/ )
+{
+   StandardAllocator::DeallocateBlock( data );
+}
+
+void DLModelTensorflow::CheckStatus( TF_Status* status, const String& context )
+{
+   if ( status == nullptr )
+      throw Error( context + ": TensorFlow status object is null." );
+   if ( !tf::IsOk( status ) )
+      throw Error( context + ": " + String( TF_Message( status ) ) );
+}
+
+TF_Output DLModelTensorflow::RequireOperation( TF_Graph* graph, const char* name )
+{
+   if ( graph == nullptr )
+      throw Error( "TensorFlow graph is null." );
+   TF_Operation* operation = tf::FindOperation( graph, name );
+   if ( operation == nullptr )
+      throw Error( "TensorFlow graph does not contain required operation: " + String( name ) );
+   return TF_Output{ operation, 0 };
+}
+
+TF_Session* DLModelTensorflow::CreateSession( TF_Graph* graph, TF_SessionOptions* options, TF_Status* status )
+{
+   if ( graph == nullptr )
+      throw Error( "Cannot create TensorFlow session for a null graph." );
+   if ( options == nullptr )
+      throw Error( "Cannot create TensorFlow session with null options." );
+   TF_Session* session = tf::CreateSession( graph, options, status );
+   // The status is judged before the handle, so a missing status is reported
+   // as such rather than as a missing session.
+   CheckStatus( status, "TensorFlow session creation failed" );
+   if ( session == nullptr )
+      throw Error( "TensorFlow session creation failed: session is null." );
+   return session;
+}
+
+TF_Tensor* DLModelTensorflow::CreateTensor( TF_DataType type, const int64_t* dims, int numDims,
+                                            const void* data, size_t length )
+{
+   TF_Tensor* tensor = tf::CreateTensor( type, dims, numDims, data, length );
+   if ( tensor == nullptr )
+      throw Error( "KestrimEngine::CreateTensor(): Failure to allocate tensor from input data." );
+   return tensor;
+}
+
+void DLModelTensorflow::RunSession( TF_Session* session,
+                                    const TF_Output* input, TF_Tensor** inputValues,
+                                    const TF_Output* output, TF_Tensor** outputValues,
+                                    TF_Status* status, const String& context )
+{
+   if ( session == nullptr )
+      throw Error( context + ": TensorFlow session is null." );
+   if ( input == nullptr || output == nullptr )
+      throw Error( context + ": TensorFlow operation handle is null." );
+   if ( inputValues == nullptr || inputValues[0] == nullptr )
+      throw Error( context + ": TensorFlow input tensor is null." );
+   if ( outputValues == nullptr )
+      throw Error( context + ": TensorFlow output tensor handle is null." );
+   // The status tells more than the wrapper's bool, and a null status (no run)
+   // is reported through it.
+   tf::RunSingleOutputSession( session, input, inputValues, output, outputValues, status );
+   CheckStatus( status, context );
+   if ( outputValues[0] == nullptr )
+      throw Error( context + ": TensorFlow output tensor is null." );
+}
+
+} // pcl

@@ -1,0 +1,59 @@
+#ifndef VELQORA_DL_MODEL_TENSORFLOW_H
+#define VELQORA_DL_MODEL_TENSORFLOW_H
+
+#include "framework/DLModelBase.h"
+#include "platform/String.h"
+
+#include <tensorflow/c/c_api.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pcl
+{
+
+// The TensorFlow operations of the model: load a frozen graph, find
+// operations, create a session, make a tensor, run once. Every failure is an
+// Error with a message; every handle returned is the caller's, to go into a
+// guard at once.
+class DLModelTensorflow : public DLModelBase
+{
+public:
+   DLModelTensorflow();
+   virtual ~DLModelTensorflow();
+
+   // The graph of a weights file: the bare name when it is an existing regular
+   // file, else under the base path. On any failure writes one critical
+   // console line and rethrows.
+   TF_Graph* LoadModel( String fileName );
+
+   static TF_Graph* LoadGraphDef( const String& path );
+
+   // The whole file in a TensorFlow buffer, its bytes taken over uncopied;
+   // deleting the buffer frees them.
+   static TF_Buffer* ReadBufferFromFile( const String& path );
+
+   // The buffer's deallocator: the bytes came from the platform's allocator.
+   static void DeallocateBuffer( void* data, size_t length );
+
+   // Throws "<context>: <reason>" for a missing or failed status.
+   static void CheckStatus( TF_Status* status, const String& context );
+
+   // The named operation's first output.
+   static TF_Output RequireOperation( TF_Graph* graph, const char* name );
+
+   static TF_Session* CreateSession( TF_Graph* graph, TF_SessionOptions* options, TF_Status* status );
+
+   static TF_Tensor* CreateTensor( TF_DataType type, const int64_t* dims, int numDims,
+                                   const void* data, size_t length );
+
+   // One run; the output tensor is left in outputValues[0], the caller's.
+   static void RunSession( TF_Session* session,
+                           const TF_Output* input, TF_Tensor** inputValues,
+                           const TF_Output* output, TF_Tensor** outputValues,
+                           TF_Status* status, const String& context );
+};
+
+} // pcl
+
+#endif

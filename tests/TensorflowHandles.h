@@ -1,0 +1,90 @@
+#ifndef VELQORA_TESTS_TENSORFLOW_HANDLES_H
+#define VELQORA_TESTS_TENSORFLOW_HANDLES_H
+
+#include "tools/GraphWriter.h"
+
+#include <gtest/gtest.h>
+#include <tensorflow/c/c_api.h>
+
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+// TensorFlow handles owned by the test itself, independently of the guards
+// under test, in the manner of TensorFlow's own C API tests.
+struct TFDeleter
+{
+   void operator()( TF_Graph* g ) const noexcept { TF_DeleteGraph( g ); }
+   void operator()( TF_Status* s ) const noexcept { TF_DeleteStatus( s ); }
+   void operator()( TF_SessionOptions* o ) const noexcept { TF_DeleteSessionOptions( o ); }
+   void operator()( TF_Tensor* t ) const noexcept { TF_DeleteTensor( t ); }
+   void operator()( TF_Buffer* b ) const noexcept { TF_DeleteBuffer( b ); }
+   void operator()( TF_Session* s ) const noexcept
+   {
+      TF_Status* status = TF_NewStatus();
+      TF_CloseSession( s, status );
+      TF_DeleteSession( s, status );
+      TF_DeleteStatus( status );
+   }
+};
+
+using UniqueGraph = std::unique_ptr<TF_Graph, TFDeleter>;
+using UniqueStatus = std::unique_ptr<TF_Status, TFDeleter>;
+using UniqueSessionOptions = std::unique_ptr<TF_SessionOptions, TFDeleter>;
+using UniqueTensor = std::unique_ptr<TF_Tensor, TFDeleter>;
+using UniqueBuffer = std::unique_ptr<TF_Buffer, TFDeleter>;
+using UniqueSession = std::unique_ptr<TF_Session, TFDeleter>; // declare after its graph
+
+// The graph of a serialized GraphDef, imported straight through TensorFlow.
+inline UniqueGraph ImportDirectly( const std::string& graphDef )
+{
+   UniqueGraph graph( TF_NewGraph() );
+   UniqueStatus status( TF_NewStatus() );
+   UniqueBuffer buffer( TF_NewBufferFromString( graphDef.data(), graphDef.size() ) );
+   std::unique_ptr<TF_ImportGraphDefOptions, decltype( &TF_DeleteImportGraphDefOptions )>
+      options( TF_NewImportGraphDefOptions(), TF_DeleteImportGraphDefOptions );
+   TF_GraphImportGraphDef( graph.get(), buffer.get(), options.get(), status.get() );
+   EXPECT_EQ( TF_GetCode( status.get() ), TF_OK ) << TF_Message( status.get() );
+   return graph;
+}
+
+inline UniqueGraph ImportDirectly( project_pelk::graphs::GraphKind kind )
+{
+   return ImportDirectly( project_pelk::graphs::MakeGraphDef( kind, { .batch = 1 } ) );
+}
+
+// A float tile batch of one tile: 1 x 512 x 512 x 3.
+inline std::vector<int64_t> TileDims( int64_t batch = 1 )
+{
+   return { batch, project_pelk::graphs::TileSide, project_pelk::graphs::TileSide, project_pelk::graphs::TileChannels };
+}
+
+inline size_t TileElements( int64_t batch = 1 )
+{
+   return size_t( batch * project_pelk::graphs::TileSide * project_pelk::graphs::TileSide * project_pelk::graphs::TileChannels );
+}
+
+// Varied values of every kind a float can hold: normal, subnormal, signed
+// zeros, infinities and NaNs with payloads.
+inline std::vector<float> TilePattern( size_t count )
+{
+   std::vector<float> values( count );
+   uint32_t state = 12345u;
+   for ( float& v : values )
+   {
+      state = state * 1664525u + 1013904223u;
+      static_assert( sizeof( float ) == sizeof( uint32_t ) );
+      std::memcpy( &v, &state, sizeof( v ) );
+   }
+   const float special[] = { 0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                             std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::quiet_NaN(), 1.0f, 0.5f };
+   for ( size_t i = 0; i < std::size( special ) && i < count; ++i )
+      values[i] = special[i];
+   return values;
+}
+
+#endif
