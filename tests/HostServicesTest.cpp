@@ -1,0 +1,180 @@
+// Progress, abort, view locks and the error reporting where a host call
+// enters the module.
+#include "HostFixture.h"
+
+#include "platform/HostCall.h"
+#include "platform/StandardStatus.h"
+#include "platform/StatusMonitor.h"
+#include "platform/View.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace pcl;
+
+namespace
+{
+
+// Records what a monitor reports, and answers abort when told to.
+class RecordingStatus : public StatusCallback
+{
+public:
+   int Initialized( const StatusMonitor& m ) const override { events.push_back( "init " + std::to_string( m.Count() ) ); return answer; }
+   int Updated( const StatusMonitor& m ) const override { events.push_back( "update " + std::to_string( m.Count() ) ); return answer; }
+   int Completed( const StatusMonitor& m ) const override { events.push_back( "done " + std::to_string( m.Count() ) ); return answer; }
+
+   mutable std::vector<std::string> events;
+   int answer = 0;
+};
+
+TEST( StatusMonitor, CountIsHeldAtTheTotalAndCompletionReportedOnce )
+{
+   RecordingStatus status;
+   StatusMonitor monitor;
+   monitor.SetCallback( &status );
+   monitor.Initialize( "Work", 4 );
+   monitor += 3;
+   monitor += 5;
+   monitor += 1;
+   EXPECT_EQ( monitor.Count(), 4u );
+   EXPECT_TRUE( monitor.IsCompleted() );
+   EXPECT_EQ( status.events, ( std::vector<std::string>{ "init 0", "done 4" } ) ) << "no refresh due within 250 ms";
+}
+
+TEST( StatusMonitor, RefreshesWhenDue )
+{
+   RecordingStatus status;
+   StatusMonitor monitor;
+   monitor.SetCallback( &status );
+   monitor.Initialize( "Work", 10 );
+   std::this_thread::sleep_for( StatusMonitor::RefreshInterval + std::chrono::milliseconds( 20 ) );
+   monitor += 1;
+   monitor += 1;
+   EXPECT_EQ( status.events, ( std::vector<std::string>{ "init 0", "update 1" } ) );
+}
+
+TEST( StatusMonitor, AnAbortAnswerThrowsProcessAborted )
+{
+   RecordingStatus status;
+   StatusMonitor monitor;
+   monitor.SetCallback( &status );
+   monitor.Initialize( "Work", 2 );
+   status.answer = 1;
+   monitor += 1; // no refresh due: the answer is not asked for
+   EXPECT_THROW( monitor += 1, ProcessAborted );
+}
+
+TEST( StatusMonitor, CallbackRestorer )
+{
+   RecordingStatus first, second;
+   StatusMonitor monitor;
+   monitor.SetCallback( &first );
+   {
+      AutoStatusCallbackRestorer<StatusMonitor> restorer( monitor );
+      monitor.SetCallback( &second );
+      EXPECT_EQ( monitor.Callback(), &second );
+   }
+   EXPECT_EQ( monitor.Callback(), &first );
+}
+
+class HostServicesTest : public HostTest
+{
+};
+
+TEST_F( HostServicesTest, StandardStatusWritesProgressThenDone )
+{
+   StandardStatus status;
+   StatusMonitor monitor;
+   monitor.SetCallback( &status );
+   monitor.Initialize( "Processing 2 image tiles", 2 );
+   EXPECT_EQ( ConsoleText(), "<end><cbr>Processing 2 image tiles:   0%" );
+   std::this_thread::sleep_for( StatusMonitor::RefreshInterval + std::chrono::milliseconds( 20 ) );
+   monitor += 1;
+   monitor += 1;
+   EXPECT_EQ( ConsoleText(), "<end><cbr>Processing 2 image tiles:   0%\b\b\b\b 50%\b\b\b\bdone\n" );
+}
+
+TEST_F( HostServicesTest, StandardStatusAnswersAbortOnlyWhenEnabled )
+{
+   StandardStatus status;
+   StatusMonitor monitor;
+   monitor.SetCallback( &status );
+   HostConsole().RequestAbort();
+   monitor.Initialize( "Work", 1 ); // abort not enabled: the request is not seen
+   Console::EnableAbort();
+   EXPECT_THROW( monitor += 1, ProcessAborted );
+   Console::DisableAbort();
+   HostConsole().ClearAbortRequest();
+}
+
+TEST_F( HostServicesTest, ViewLockRefusals )
+{
+   host::View& hv = m_host.CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
+   View view( hv.Handle() );
+   {
+      AutoViewLock lock( view );
+      EXPECT_TRUE( hv.IsLocked() );
+      try
+      {
+         AutoViewLock again( view );
+         FAIL();
+      }
+      catch ( const Error& e )
+      {
+         EXPECT_EQ( e.Message().ToStdUTF8(), "The view is already locked for read/write operations: Image01" );
+      }
+      EXPECT_TRUE( hv.IsLocked() ) << "the refused lock does not unlock";
+   }
+   EXPECT_FALSE( hv.IsLocked() );
+
+   std::string message;
+   std::thread worker( [&] {
+      try
+      {
+         AutoViewLock lock( view );
+      }
+      catch ( const Error& e )
+      {
+         message = e.Message().ToStdUTF8();
+      }
+   } );
+   worker.join();
+   EXPECT_EQ( message, "Only the root thread can lock a view: Image01" );
+   EXPECT_FALSE( hv.IsLocked() );
+}
+
+TEST_F( HostServicesTest, ViewImageDescribesItsFormat )
+{
+   host::View& hv = m_host.CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
+   ImageVariant complex = View( hv.Handle() ).Image();
+   EXPECT_TRUE( complex.IsComplexSample() );
+   EXPECT_TRUE( complex.IsEmpty() );
+   EXPECT_TRUE( complex.HasAlphaChannels() );
+   EXPECT_EQ( complex.Width(), 600 );
+
+   host::View& rgb = m_host.CreateView( "r", 600, 500, 3, ColorSpace::RGB, 8, false );
+   ImageVariant image = View( rgb.Handle() ).Image();
+   EXPECT_FALSE( image.IsFloatSample() );
+   EXPECT_EQ( image.BitsPerSample(), 8 );
+   EXPECT_EQ( image.Image<UInt8PixelTraits>().Height(), 500 );
+   EXPECT_THROW( image.Image<FloatPixelTraits>(), Error );
+
+   // The image's status callback lives with the image the run works on.
+   RecordingStatus status;
+   image.SetStatusCallback( &status );
+   EXPECT_EQ( image.Image<UInt8PixelTraits>().Status().Callback(), &status );
+}
+
+TEST_F( HostServicesTest, ErrorsAreReportedAndAbortsAreNot )
+{
+   EXPECT_TRUE( HostCall( [] {} ) );
+   EXPECT_FALSE( HostCall( [] { throw Error( "Something failed." ); } ) );
+   EXPECT_EQ( ConsoleText(), "<end><cbr>\033[31m*** Error: Something failed.\033[39m<end><cbr>\n" );
+   HostConsole().ClearTranscript();
+   EXPECT_FALSE( HostCall( [] { throw ProcessAborted(); } ) );
+   EXPECT_EQ( ConsoleText(), "" );
+   EXPECT_FALSE( HostCall( [] { throw std::runtime_error( "boom" ); } ) );
+   EXPECT_EQ( ConsoleText(), "<end><cbr>\033[31m*** Error: boom\033[39m<end><cbr>\n" );
+}
+
+} // namespace

@@ -1,0 +1,435 @@
+// Whole denoise runs on a host view, with the real TensorFlow library and
+// graphs made for the test.
+#include "HostFixture.h"
+
+#include "module/VelqoraTensorflow.h"
+#include "platform/HostCall.h"
+#include "tools/GraphWriter.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+using namespace pcl;
+using project_pelk::graphs::GraphKind;
+using project_pelk::graphs::GraphParameters;
+using project_pelk::graphs::WriteGraphFile;
+
+namespace
+{
+
+// Runs each test in a directory of its own, where the weights files are
+// found under their bare names.
+class EngineTest : public HostTest
+{
+protected:
+   void SetUp() override
+   {
+      HostTest::SetUp();
+      m_previous = std::filesystem::current_path();
+      m_dir = std::filesystem::temp_directory_path() /
+              ( "velqora-engine-" + std::to_string( ::getpid() ) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() );
+      std::filesystem::create_directories( m_dir );
+      std::filesystem::current_path( m_dir );
+   }
+
+   void TearDown() override
+   {
+      std::filesystem::current_path( m_previous );
+      std::filesystem::remove_all( m_dir );
+      HostTest::TearDown();
+   }
+
+   void Weights( GraphKind kind, const GraphParameters& parameters = {}, const char* name = "Velqora_weights_v2.pb" )
+   {
+      WriteGraphFile( name, kind, parameters );
+   }
+
+   // A view whose samples are a smooth pattern over [0, 1].
+   template <class P>
+   host::View& PatternView( int width, int height, int colorSpace )
+   {
+      const int channels = colorSpace == ColorSpace::Gray ? 1 : 3;
+      host::View& v = m_host.CreateView( "view" + std::to_string( ++m_views ), width, height, channels, colorSpace,
+                                         P::BitsPerSample(), P::IsFloatSample() );
+      for ( int c = 0; c < channels; ++c )
+      {
+         auto* s = v.Samples<typename P::sample>( c );
+         for ( int y = 0; y < height; ++y )
+            for ( int x = 0; x < width; ++x )
+               s[size_t( y ) * width + x] =
+                  P::ToSample( 0.5 + 0.45 * std::sin( 0.013 * x + 0.021 * y + c ) * std::cos( 0.007 * x * ( c + 1 ) ) );
+      }
+      return v;
+   }
+
+   template <class P>
+   void Run( host::View& v, const VelqoraInstance& instance )
+   {
+      View view( v.Handle() );
+      ImageVariant variant = view.Image();
+      VelqoraEngine::Apply<P>( variant.Image<P>(), view, instance );
+   }
+
+   // Runs as the host would: a failure is reported, not thrown.
+   template <class P>
+   bool RunAsHost( host::View& v, const VelqoraInstance& instance )
+   {
+      return HostCall( [&] { Run<P>( v, instance ); } );
+   }
+
+   template <class P>
+   std::string Failure( host::View& v, const VelqoraInstance& instance )
+   {
+      try
+      {
+         Run<P>( v, instance );
+      }
+      catch ( const ProcessAborted& )
+      {
+         return "aborted";
+      }
+      catch ( const Error& e )
+      {
+         return e.Message().ToStdUTF8();
+      }
+      return "completed";
+   }
+
+   static std::vector<std::vector<char>> Snapshot( const host::View& v )
+   {
+      std::vector<std::vector<char>> s;
+      for ( int c = 0; c < v.NumberOfChannels(); ++c )
+      {
+         const char* p = v.Samples<char>( c );
+         s.emplace_back( p, p + v.BytesPerChannel() );
+      }
+      return s;
+   }
+
+   static VelqoraInstance Nonlinear( double amount = 1.0 )
+   {
+      VelqoraInstance instance;
+      instance.linear = 0;
+      instance.amount = amount;
+      return instance;
+   }
+
+   std::filesystem::path m_previous, m_dir;
+   int m_views = 0;
+};
+
+// The identity network reproduces the image, within float narrowing and the
+// sample type's rounding.
+TEST_F( EngineTest, IdentityReproducesEveryPixelType )
+{
+   Weights( GraphKind::Identity );
+   auto check = [&]<class P>( P, double tolerance ) {
+      SCOPED_TRACE( P::BitsPerSample() );
+      host::View& v = PatternView<P>( 600, 530, ColorSpace::RGB );
+      std::vector<std::vector<char>> before = Snapshot( v );
+      Run<P>( v, Nonlinear() );
+      double worst = 0;
+      for ( int c = 0; c < 3; ++c )
+      {
+         const auto* was = reinterpret_cast<const typename P::sample*>( before[c].data() );
+         const auto* now = v.Samples<typename P::sample>( c );
+         for ( size_t i = 0; i < size_t( 600 ) * 530; ++i )
+            worst = std::max( worst, std::abs( P::FromSample( now[i] ) - P::FromSample( was[i] ) ) );
+      }
+      EXPECT_LE( worst, tolerance );
+   };
+   check( FloatPixelTraits(), 1.2e-7 );
+   check( DoublePixelTraits(), 1e-7 );
+   check( UInt8PixelTraits(), 0.0 );
+   check( UInt16PixelTraits(), 0.0 );
+   check( UInt32PixelTraits(), 1e-7 );
+}
+
+TEST_F( EngineTest, StrengthZeroKeepsTheSourceAndHalfMixes )
+{
+   GraphParameters affine;
+   affine.scale = 0.5f;
+   affine.offset = 0.25f;
+   Weights( GraphKind::Affine, affine );
+
+   host::View& kept = PatternView<UInt16PixelTraits>( 512, 512, ColorSpace::RGB );
+   std::vector<std::vector<char>> before = Snapshot( kept );
+   Run<UInt16PixelTraits>( kept, Nonlinear( 0.0 ) );
+   EXPECT_EQ( Snapshot( kept ), before );
+
+   host::View& half = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+   std::vector<std::vector<char>> source = Snapshot( half );
+   Run<FloatPixelTraits>( half, Nonlinear( 0.5 ) );
+   for ( int c = 0; c < 3; ++c )
+   {
+      const float* was = reinterpret_cast<const float*>( source[c].data() );
+      const float* now = half.Samples<float>( c );
+      for ( size_t i = 0; i < size_t( 512 ) * 512; i += 101 )
+         ASSERT_NEAR( now[i], 0.5 * ( 0.5 * was[i] + 0.25 ) + 0.5 * was[i], 1e-6 ) << i;
+   }
+}
+
+TEST_F( EngineTest, AffineNetworkIsTruncatedToTheUnitRange )
+{
+   GraphParameters affine;
+   affine.scale = 1.5f;
+   affine.offset = -0.1f;
+   Weights( GraphKind::Affine, affine );
+   host::View& v = PatternView<DoublePixelTraits>( 700, 600, ColorSpace::RGB );
+   std::vector<std::vector<char>> source = Snapshot( v );
+   Run<DoublePixelTraits>( v, Nonlinear() );
+   int clippedLow = 0, clippedHigh = 0;
+   for ( int c = 0; c < 3; ++c )
+   {
+      const double* was = reinterpret_cast<const double*>( source[c].data() );
+      const double* now = v.Samples<double>( c );
+      for ( size_t i = 0; i < size_t( 700 ) * 600; ++i )
+      {
+         double expected = std::clamp( 1.5 * double( float( was[i] ) ) - 0.1, 0.0, 1.0 );
+         ASSERT_NEAR( now[i], expected, 1e-6 ) << i;
+         clippedLow += now[i] == 0.0;
+         clippedHigh += now[i] == 1.0;
+      }
+   }
+   EXPECT_GT( clippedLow, 0 );
+   EXPECT_GT( clippedHigh, 0 );
+}
+
+TEST_F( EngineTest, TranscriptOfASmallRun )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+   Run<FloatPixelTraits>( v, Nonlinear() );
+   std::vector<std::string> lines = ConsoleLines();
+   ASSERT_EQ( lines.size(), 21u );
+   EXPECT_EQ( lines[0], "<end><cbr><br>" );
+   for ( int k = 1; k <= 6; ++k )
+   {
+      const std::string& line = lines[k];
+      ASSERT_EQ( line.substr( 0, 7 ), "\033[1;38;" );
+      const size_t open = line.find( 'm' ) + 1;
+      ASSERT_EQ( line.substr( line.size() - 8 ), "\033[39;21m" );
+      EXPECT_EQ( line.size() - 8 - open, 51u ) << k;
+   }
+   EXPECT_EQ( lines[1].substr( 0, 19 ), "\033[1;38;2;226;10;10m" );
+   EXPECT_EQ( lines[6].substr( 0, 20 ), "\033[1;38;2;118;10;226m" );
+   EXPECT_EQ( lines[7], "<end><cbr><br>" );
+   EXPECT_EQ( lines[8], "<end><cbr>Starting denoising procedure..." );
+   EXPECT_EQ( lines[9], "Model version: 2" );
+   EXPECT_EQ( lines[10], "Window size: 512" );
+   EXPECT_EQ( lines[17], "Float sample: true" );
+   EXPECT_EQ( lines[18], "Restoring neural network checkpoint... " );
+   EXPECT_EQ( lines[19].rfind( "<end><cbr>Processing 4 image tiles:   0%", 0 ), 0u ) << lines[19];
+   EXPECT_NE( lines[19].find( "done" ), std::string::npos ) << lines[19];
+   EXPECT_EQ( lines[20], "Done!" );
+}
+
+TEST_F( EngineTest, GrayscaleRunsWithVersionTwo )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<UInt16PixelTraits>( 512, 700, ColorSpace::Gray );
+   std::vector<std::vector<char>> before = Snapshot( v );
+   Run<UInt16PixelTraits>( v, Nonlinear() );
+   EXPECT_EQ( Snapshot( v ), before ) << "three equal channels averaged back";
+}
+
+TEST_F( EngineTest, VersionOneRefusesGrayscaleAfterTheReport )
+{
+   Weights( GraphKind::Identity, {}, "Velqora_weights_v1.pb" );
+   for ( int linear : { 0, 1 } )
+   {
+      host::View& v = PatternView<FloatPixelTraits>( 600, 600, ColorSpace::Gray );
+      std::vector<std::vector<char>> before = Snapshot( v );
+      HostConsole().ClearTranscript();
+      VelqoraInstance instance;
+      instance.model = 1;
+      instance.linear = linear;
+      EXPECT_EQ( Failure<FloatPixelTraits>( v, instance ), "This model version only supports RGB images!" );
+      EXPECT_EQ( Snapshot( v ), before );
+      std::vector<std::string> lines = ConsoleLines();
+      ASSERT_EQ( lines.size(), 18u );
+      EXPECT_EQ( lines[9], "Model version: 1" );
+      EXPECT_EQ( lines[17], "Float sample: true" );
+   }
+}
+
+TEST_F( EngineTest, UnknownModelIndexUsesVersionTwo )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::Gray );
+   VelqoraInstance instance = Nonlinear();
+   instance.model = 2;
+   Run<FloatPixelTraits>( v, instance );
+   EXPECT_EQ( ConsoleLines()[9], "Model version: 2" );
+}
+
+TEST_F( EngineTest, LinearWithTheAutomaticStretch )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<FloatPixelTraits>( 600, 520, ColorSpace::RGB );
+   std::vector<std::vector<char>> source = Snapshot( v );
+   View view( v.Handle() );
+   const DVector median = view.ComputeOrFetchProperty( "Median" ).ToDVector();
+   const DVector mad = view.ComputeOrFetchProperty( "MAD" ).ToDVector();
+   Run<FloatPixelTraits>( v, VelqoraInstance() );
+
+   const std::string text = ConsoleText();
+   EXPECT_NE( text.find( "\033[35mWarning: `Linear data` option is enabled, but STF is an identity function!\033[39m" ),
+              std::string::npos );
+   EXPECT_NE( text.find( "\033[35mUsing Auto Stretch to transform the image!\033[39m" ), std::string::npos );
+   // Stretched, denoised by the identity and destretched: each sample comes
+   // back, raised to the channel's shadows clipping point.
+   for ( int c = 0; c < 3; ++c )
+   {
+      const double madN = mad[c] * 1.4826;
+      const double c0 = std::clamp( median[c] - 2.8 * madN, 0.0, 1.0 );
+      const float* was = reinterpret_cast<const float*>( source[c].data() );
+      const float* now = v.Samples<float>( c );
+      for ( size_t i = 0; i < size_t( 600 ) * 520; i += 37 )
+         ASSERT_NEAR( now[i], std::max<double>( was[i], c0 ), 2e-4 ) << c << " " << i;
+   }
+}
+
+TEST_F( EngineTest, LinearWithTheUsersScreenTransferFunction )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<UInt16PixelTraits>( 512, 512, ColorSpace::RGB );
+   for ( int c = 0; c < 3; ++c )
+      v.SetScreenTransferFunction( c, host_stf{ 0.2, 0.1, 1, 0, 1 } );
+   std::vector<std::vector<char>> source = Snapshot( v );
+   Run<UInt16PixelTraits>( v, VelqoraInstance() );
+   EXPECT_NE( ConsoleText().find( "Using STF parameters set by user to stretch the image\n" ), std::string::npos );
+   for ( int c = 0; c < 3; ++c )
+   {
+      const uint16_t* was = reinterpret_cast<const uint16_t*>( source[c].data() );
+      const uint16_t* now = v.Samples<uint16_t>( c );
+      for ( size_t i = 0; i < size_t( 512 ) * 512; i += 13 )
+         ASSERT_NEAR( UInt16PixelTraits::FromSample( now[i] ),
+                      std::max( 0.1, UInt16PixelTraits::FromSample( was[i] ) ), 2e-4 ) << i;
+   }
+}
+
+TEST_F( EngineTest, NonFiniteOutputLeavesTheImageAsItWas )
+{
+   Weights( GraphKind::NaN );
+   for ( int linear : { 0, 1 } )
+   {
+      host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+      std::vector<std::vector<char>> before = Snapshot( v );
+      VelqoraInstance instance;
+      instance.linear = linear;
+      HostConsole().ClearTranscript();
+      EXPECT_FALSE( RunAsHost<FloatPixelTraits>( v, instance ) );
+      EXPECT_EQ( Snapshot( v ), before ) << "linear " << linear;
+      EXPECT_NE( ConsoleText().find( "<end><cbr>\033[31m*** Error: Model output contains a non-finite sample at tile 0."
+                                     "\033[39m<end><cbr>" ),
+                 std::string::npos );
+   }
+}
+
+TEST_F( EngineTest, OutputOfTheWrongTypeOrShapeIsRefused )
+{
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+   std::vector<std::vector<char>> before = Snapshot( v );
+   Weights( GraphKind::WrongType );
+   EXPECT_EQ( Failure<FloatPixelTraits>( v, Nonlinear() ),
+              "Velqora TensorFlow inference failed: output tensor has element type 2, expected 32-bit float." );
+   Weights( GraphKind::WrongShape );
+   EXPECT_EQ( Failure<FloatPixelTraits>( v, Nonlinear() ),
+              "Velqora TensorFlow inference failed: output tensor holds 1048576 bytes, expected 3145728." );
+   EXPECT_EQ( Snapshot( v ), before );
+}
+
+TEST_F( EngineTest, MissingOperationsAndWeights )
+{
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+   std::vector<std::vector<char>> before = Snapshot( v );
+   Weights( GraphKind::NoIdentity );
+   EXPECT_EQ( Failure<FloatPixelTraits>( v, VelqoraInstance() ),
+              "TensorFlow graph does not contain required operation: Identity" );
+   EXPECT_EQ( Snapshot( v ), before ) << "linear run restored";
+   std::filesystem::remove( "Velqora_weights_v2.pb" );
+   HostConsole().ClearTranscript();
+   if ( !std::filesystem::exists( "/opt/PixInsight/bin/Velqora_weights_v2.pb" ) )
+   {
+      EXPECT_NE( Failure<FloatPixelTraits>( v, VelqoraInstance() ), "completed" );
+      EXPECT_NE( ConsoleText().find( "\033[31mUnable to load graph definition from /opt/PixInsight/bin/!\033[39m" ),
+                 std::string::npos );
+   }
+   EXPECT_EQ( Snapshot( v ), before );
+}
+
+TEST_F( EngineTest, AbortDuringTheTileLoopShowsNothingAndRestores )
+{
+   Weights( GraphKind::Network );
+   for ( int linear : { 0, 1 } )
+   {
+      host::View& v = PatternView<FloatPixelTraits>( 1000, 1000, ColorSpace::RGB );
+      std::vector<std::vector<char>> before = Snapshot( v );
+      HostConsole().ClearTranscript();
+      HostConsole().ClearAbortRequest();
+      // The user presses abort once the tiles are being processed.
+      std::atomic<bool> stop = false;
+      std::thread user( [&] {
+         while ( !stop && ConsoleText().find( "Processing 9 image tiles" ) == std::string::npos )
+            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+         HostConsole().RequestAbort();
+      } );
+      VelqoraInstance instance;
+      instance.linear = linear;
+      const bool completed = RunAsHost<FloatPixelTraits>( v, instance );
+      stop = true;
+      user.join();
+      EXPECT_FALSE( completed );
+      EXPECT_EQ( ConsoleText().find( "Error" ), std::string::npos ) << "an abort is not shown";
+      EXPECT_EQ( ConsoleText().find( "Done!" ), std::string::npos );
+      EXPECT_EQ( Snapshot( v ), before ) << "linear " << linear;
+   }
+   HostConsole().ClearAbortRequest();
+}
+
+TEST_F( EngineTest, OneTraversalMixEqualsTheThreeImageForm )
+{
+   // The mix written in one pass must give what the scaled copies and their
+   // sum give, for every pixel type.
+   Weights( GraphKind::Affine, GraphParameters{ -1, 0.7f, 0.2f } );
+   auto check = [&]<class P>( P ) {
+      SCOPED_TRACE( P::BitsPerSample() );
+      host::View& v = PatternView<P>( 512, 512, ColorSpace::RGB );
+      GenericImage<P> source;
+      {
+         ImageVariant variant = View( v.Handle() ).Image();
+         source = GenericImage<P>::OwnedCopy( variant.Image<P>() );
+      }
+      Run<P>( v, Nonlinear( 0.3 ) );
+
+      // The denoised image, from a full-strength run on a copy of the source.
+      host::View& full = PatternView<P>( 512, 512, ColorSpace::RGB );
+      Run<P>( full, Nonlinear( 1.0 ) );
+      GenericImage<DoublePixelTraits> denoised;
+      {
+         ImageVariant variant = View( full.Handle() ).Image();
+         denoised = variant.Image<P>();
+      }
+      // Every accumulated output sample is a float, so a full-strength run of a
+      // floating-point image holds the denoised image exactly.
+
+      GenericImage<P> a = 0.7 * source;
+      GenericImage<DoublePixelTraits> b = 0.3 * denoised;
+      GenericImage<DoublePixelTraits> s = b + a;
+      GenericImage<P> expected;
+      expected = s;
+      for ( int c = 0; c < 3; ++c )
+         ASSERT_EQ( std::memcmp( expected.PixelData( c ), v.Samples<typename P::sample>( c ), v.BytesPerChannel() ), 0 );
+   };
+   check( FloatPixelTraits() );
+   check( DoublePixelTraits() );
+}
+
+} // namespace
