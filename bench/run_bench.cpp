@@ -53,6 +53,7 @@ struct Case
    int bits;
    bool isFloat;
    project_pelk::graphs::GraphKind graph;
+   int width = 32; // the network's feature channels
 };
 
 template <class P>
@@ -72,7 +73,9 @@ int RunCase( const Case& k, int width, int height, bool linear )
    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ( "velqora-bench-" + std::to_string( getpid() ) );
    std::filesystem::create_directories( dir );
    std::filesystem::current_path( dir );
-   project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb", k.graph );
+   project_pelk::graphs::GraphParameters parameters;
+   parameters.width = k.width;
+   project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb", k.graph, parameters );
 
    host::Host h;
    BindHost( &host::ResolveHostFunction );
@@ -102,7 +105,7 @@ int RunCase( const Case& k, int width, int height, bool linear )
    const double source = double( width ) * height * channels * ( k.bits / 8 );
    const double working = 2.0 * g.paddedWidth * g.paddedHeight * channels * 8;
    const double own = total - g_sessionRunSeconds;
-   std::printf( "%-34s %-8s total %8.2f s  TF_SessionRun %8.2f s  module %6.2f s (%5.2f%%)  peak %7.0f MiB = %.2f x (source + working %.0f MiB)\n",
+   std::printf( "%-33s %-6s total %8.2f s  TF_SessionRun %8.2f s  module %6.2f s (%5.2f%%)  peak %7.0f MiB = %.2f x (source + working %.0f MiB)\n",
                 k.name, linear ? "linear" : "plain", total, g_sessionRunSeconds, own, 100 * own / total, peak / 1048576,
                 peak / ( source + working ), ( source + working ) / 1048576 );
    UnbindHost();
@@ -122,8 +125,10 @@ int main( int argc, char** argv )
    const Case cases[] = {
       { "RGB 32-bit float, identity", ColorSpace::RGB, 32, true, GraphKind::Identity },
       { "Gray 16-bit, identity", ColorSpace::Gray, 16, false, GraphKind::Identity },
-      { "RGB 32-bit float, stand-in network", ColorSpace::RGB, 32, true, GraphKind::Network },
-      { "Gray 16-bit, stand-in network", ColorSpace::Gray, 16, false, GraphKind::Network },
+      { "RGB 32-bit float, network 32 wide", ColorSpace::RGB, 32, true, GraphKind::Network, 32 },
+      { "Gray 16-bit, network 32 wide", ColorSpace::Gray, 16, false, GraphKind::Network, 32 },
+      { "RGB 32-bit float, network 64 wide", ColorSpace::RGB, 32, true, GraphKind::Network, 64 },
+      { "Gray 16-bit, network 64 wide", ColorSpace::Gray, 16, false, GraphKind::Network, 64 },
    };
    std::printf( "image %d x %d\n", width, height );
    for ( const Case& k : cases )

@@ -161,8 +161,13 @@ void DLModelBase::WriteOutputBatch( GenericImage<DoublePixelTraits>& output, flo
                   double* row = output.ScanLine( y + j0 + r, numberOfChannels == 1 ? 0 : c ) + x + i0;
                   const float* s = samples[r * 3 + c];
                   const double* w = weights[r];
-                  for ( int k = 0; k < n; ++k )
-                     row[k] = StoredSum( row[k] + ( double( s[k] ) * w[k] ) / divisor );
+                  // Dividing by 1 changes no value, so RGB skips the division.
+                  if ( numberOfChannels == 1 )
+                     for ( int k = 0; k < n; ++k )
+                        row[k] = StoredSum( row[k] + ( double( s[k] ) * w[k] ) / divisor );
+                  else
+                     for ( int k = 0; k < n; ++k )
+                        row[k] = StoredSum( row[k] + double( s[k] ) * w[k] );
                }
          }
       }

@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/HostInterface.h"
 #include "platform/PixelTraits.h"
+#include "platform/SampleBlock.h"
 #include "platform/StatusMonitor.h"
 
 #include <algorithm>
@@ -174,8 +175,8 @@ private:
       for ( int c = 0; c < numberOfChannels; ++c )
       {
          const size_t count = size_t( width ) * size_t( height );
-         d->owned[c] = zero ? std::make_unique<sample[]>( count ) : std::make_unique_for_overwrite<sample[]>( count );
-         d->channels[c] = d->owned[c].get();
+         d->owned[c] = SampleBlock( count * sizeof( sample ), zero );
+         d->channels[c] = static_cast<sample*>( d->owned[c].Get() );
       }
       m_data = std::move( d );
       ResetSelections();
@@ -238,9 +239,9 @@ public:
       d->channels.resize( n );
       for ( int c = 0; c < n; ++c )
       {
-         d->owned[c] = std::make_unique_for_overwrite<sample[]>( count );
-         std::memcpy( d->owned[c].get(), m_data->channels[c], count * sizeof( sample ) );
-         d->channels[c] = d->owned[c].get();
+         d->owned[c] = SampleBlock( count * sizeof( sample ), false );
+         d->channels[c] = static_cast<sample*>( d->owned[c].Get() );
+         std::memcpy( d->channels[c], m_data->channels[c], count * sizeof( sample ) );
       }
       m_data = std::move( d );
    }
@@ -447,7 +448,7 @@ private:
       int height = 0;
       int colorSpace = ColorSpace::Gray;
       std::vector<sample*> channels;
-      std::vector<std::unique_ptr<sample[]>> owned; // empty for a host image
+      std::vector<SampleBlock> owned; // empty for a host image
       host_view_handle view = nullptr;               // set for a host image
 
       void Adopt( const host_image_desc& desc )

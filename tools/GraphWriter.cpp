@@ -188,9 +188,9 @@ std::vector<float> ConvolutionWeights( WeightSource& source, int in, int out )
    return w;
 }
 
-TF_Output Network( Builder& b, TF_Output x )
+TF_Output Network( Builder& b, TF_Output x, int width )
 {
-   static constexpr int Channels[] = { 3, 32, 32, 32, 32, 3 };
+   const int Channels[] = { 3, width, width, width, width, 3 };
    static constexpr const char* Names[][3] = {
       { "conv1/filter", "conv1/bias", "conv1" },
       { "conv2/filter", "conv2/bias", "conv2" },
@@ -275,7 +275,7 @@ std::string MakeGraphDef( GraphKind kind, const GraphParameters& parameters )
       break;
    }
    case GraphKind::Network:
-      b.Output( "Identity", Network( b, x ) );
+      b.Output( "Identity", Network( b, x, parameters.width ) );
       break;
    case GraphKind::NaN:
    {

@@ -31,6 +31,7 @@ struct GraphParameters
    int64_t batch = -1; // -1: unknown batch size
    float scale = 1;
    float offset = 0;
+   int width = 32; // feature channels of the network's inner layers
 };
 
 constexpr int64_t TileSide = 512;

@@ -12,10 +12,11 @@ namespace
 
 int Usage()
 {
-   std::cerr << "usage: velqora-make-graph <kind> <output.pb> [--batch N] [--scale A] [--offset B]\n"
+   std::cerr << "usage: velqora-make-graph <kind> <output.pb> [--batch N] [--scale A] [--offset B] [--width N]\n"
                 "kinds: identity affine box network no-intro no-identity nan inf wrong-shape wrong-type\n"
                 "--batch N: batch size of the input, -1 (the default) for unknown\n"
-                "--scale A, --offset B: the affine map y = A*x + B (default 1, 0)\n";
+                "--scale A, --offset B: the affine map y = A*x + B (default 1, 0)\n"
+                "--width N: feature channels of the network's inner layers (default 32)\n";
    return 2;
 }
 
@@ -42,10 +43,12 @@ int main( int argc, char** argv )
             parameters.scale = std::stof( value );
          else if ( option == "--offset" )
             parameters.offset = std::stof( value );
+         else if ( option == "--width" )
+            parameters.width = std::stoi( value );
          else
             return Usage();
       }
-      if ( parameters.batch == 0 || parameters.batch < -1 )
+      if ( parameters.batch == 0 || parameters.batch < -1 || parameters.width < 1 )
          return Usage();
       WriteGraphFile( argv[2], *kind, parameters );
    }
