@@ -79,14 +79,7 @@ void Run( const char* title, int colorSpace )
          }
    }
 
-   DLModelBase m;
-   m.windowSize = 512;
-   m.batchSize = 1;
-   m.stride = 480;
-   m.margin = 16;
-   m.shadowsClipping = -2.8;
-   m.targetBackground = 0.25;
-   m.ReadImageProps( image, false );
+   DLModelBase m = reference::SystemModel( image );
 
    const size_t sourceBytes = size_t( width ) * height * channels * sizeof( typename P::sample );
    const size_t paddedBytes = size_t( m.paddedWidth ) * m.paddedHeight * channels * sizeof( double );

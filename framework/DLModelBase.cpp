@@ -20,15 +20,18 @@ String DLModelBase::GetBasePath()
    return "/opt/PixInsight/bin/";
 }
 
+void DLModelBase::PrintGraphic( std::span<const GraphicLine> lines )
+{
+   Console::WriteLn( "<end><cbr><br>" );
+   for ( const GraphicLine& line : lines )
+      Console::WriteLn( String( line.colour ) + line.text + "\033[39;21m" );
+   Console::WriteLn( "<end><cbr><br>" );
+}
+
 void DLModelBase::PrintCoffeeGraphic()
 {
-   struct Line
-   {
-      const char* colour;
-      const char* picture;
-   };
    // Picture lines keep their trailing blanks: each is written whole.
-   static constexpr Line lines[] = {
+   static constexpr GraphicLine lines[] = {
       { "\033[1;38;2;226;10;10m", R"(        ( )    )" },
       { "\033[1;38;2;226;10;10m", R"(      (  )  ( ))" },
       { "\033[1;38;2;205;10;49m", R"(        )  ( ) (()" },
@@ -41,10 +44,7 @@ void DLModelBase::PrintCoffeeGraphic()
       { "\033[1;38;2;118;10;226m", R"(    `-------------'  )" },
       { "\033[1;38;2;118;10;226m", R"(  ~~~~~~~~~~~~~~~~  )" },
    };
-   Console::WriteLn( "<end><cbr><br>" );
-   for ( const Line& line : lines )
-      Console::WriteLn( String( line.colour ) + line.picture + "\033[39;21m" );
-   Console::WriteLn( "<end><cbr><br>" );
+   PrintGraphic( lines );
 }
 
 template <class P>

@@ -8,6 +8,7 @@
 #include "platform/String.h"
 #include "platform/View.h"
 
+#include <span>
 #include <tuple>
 
 namespace pcl
@@ -59,6 +60,19 @@ public:
    Array<float> GetInputBatch( GenericImage<DoublePixelTraits>& padded, int start );
    void WriteOutputBatch( GenericImage<DoublePixelTraits>& output, float* data, int start );
 
+protected:
+   // One line of a console graphic: its colour escape and its text.
+   struct GraphicLine
+   {
+      const char* colour;
+      const char* text;
+   };
+
+   // Writes the lines, each in its colour and reset after it, between two
+   // "<end><cbr><br>" lines.
+   static void PrintGraphic( std::span<const GraphicLine> lines );
+
+public:
    // Configuration, set by the concrete model; image properties and grid, set
    // by ReadImageProps. Zero until then.
    int windowSize = 0;

@@ -1,47 +1,20 @@
 #include "host/HostConsole.h"
 
+#include "platform/Utf16.h"
+
 #include <cstdio>
 
 namespace host
 {
 
-std::string ToUTF8( const std::u16string& s )
+std::string ToUTF8( const std::u16string& text )
 {
-   std::string out;
-   out.reserve( s.size() );
-   for ( size_t i = 0; i < s.size(); ++i )
-   {
-      char32_t cp = s[i];
-      if ( cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000 )
-         cp = 0x10000 + ( ( cp - 0xD800 ) << 10 ) + ( s[++i] - 0xDC00 );
-      if ( cp < 0x80 )
-         out.push_back( char( cp ) );
-      else if ( cp < 0x800 )
-      {
-         out.push_back( char( 0xC0 | ( cp >> 6 ) ) );
-         out.push_back( char( 0x80 | ( cp & 0x3F ) ) );
-      }
-      else if ( cp < 0x10000 )
-      {
-         out.push_back( char( 0xE0 | ( cp >> 12 ) ) );
-         out.push_back( char( 0x80 | ( ( cp >> 6 ) & 0x3F ) ) );
-         out.push_back( char( 0x80 | ( cp & 0x3F ) ) );
-      }
-      else
-      {
-         out.push_back( char( 0xF0 | ( cp >> 18 ) ) );
-         out.push_back( char( 0x80 | ( ( cp >> 12 ) & 0x3F ) ) );
-         out.push_back( char( 0x80 | ( ( cp >> 6 ) & 0x3F ) ) );
-         out.push_back( char( 0x80 | ( cp & 0x3F ) ) );
-      }
-   }
-   return out;
+   return utf::ToUTF8( text );
 }
 
-std::u16string FromUTF8( const std::string& s )
+std::u16string FromUTF8( const std::string& text )
 {
-   // The host's own texts are ASCII; anything else passes byte by byte.
-   return std::u16string( s.begin(), s.end() );
+   return utf::FromUTF8( text );
 }
 
 void Console::Write( const std::u16string& text )

@@ -106,13 +106,8 @@ VelqoraModel::~VelqoraModel() = default;
 
 void VelqoraModel::PrintIntroGraphic()
 {
-   struct Line
-   {
-      const char* colour;
-      const char* banner;
-   };
    // 51 characters each, trailing blanks included.
-   static constexpr Line lines[] = {
+   static constexpr GraphicLine lines[] = {
       { "\033[1;38;2;226;10;10m", R"(       __      __  _                               )" },
       { "\033[1;38;2;205;10;49m", R"(       \ \    / /__| | __ _  ___  _ __ __ _        )" },
       { "\033[1;38;2;183;10;96m", R"(        \ \  / / _ \ |/ _` |/ _ \| '__/ _` |       )" },
@@ -120,10 +115,7 @@ void VelqoraModel::PrintIntroGraphic()
       { "\033[1;38;2;140;10;183m", R"(          \__/ \___|_|\__, |\___/|_|  \__,_|       )" },
       { "\033[1;38;2;118;10;226m", R"(                         |_|                       )" },
    };
-   Console::WriteLn( "<end><cbr><br>" );
-   for ( const Line& line : lines )
-      Console::WriteLn( String( line.colour ) + line.banner + "\033[39;21m" );
-   Console::WriteLn( "<end><cbr><br>" );
+   PrintGraphic( lines );
 }
 
 template <class P>

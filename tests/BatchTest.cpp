@@ -82,15 +82,6 @@ size_t Index( const DLModelBase& m, int b, int i, int j, int c )
    return ( ( b * W + i ) * W + j ) * 3 + c;
 }
 
-bool SameBits( const Image& a, const Image& b )
-{
-   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
-      return false;
-   for ( int c = 0; c < a.NumberOfChannels(); ++c )
-      if ( std::memcmp( a.PixelData( c ), b.PixelData( c ), a.NumberOfPixels() * sizeof( double ) ) != 0 )
-         return false;
-   return true;
-}
 
 std::string Failure( DLModelBase& m, Image& output, std::vector<float>& data, int start )
 {
@@ -253,7 +244,7 @@ TEST( WriteOutputBatch, MatchesTheStraightforwardAccumulationBitForBit )
          m.WriteOutputBatch( output, data.data(), start );
          reference::WriteOutputBatch( m, expected, data.data(), start );
       }
-      EXPECT_TRUE( SameBits( output, expected ) ) << k.width << "x" << k.height << " window " << k.window
+      EXPECT_TRUE( reference::SameBits( output, expected ) ) << k.width << "x" << k.height << " window " << k.window
                                                   << " stride " << k.stride;
    }
 }
@@ -269,7 +260,7 @@ TEST( WriteOutputBatch, IgnoresSlotsPastTheLastTile )
       data[k] = std::numeric_limits<float>::quiet_NaN();
    EXPECT_EQ( Failure( m, output, data, 4 ), "accumulated" );
    reference::WriteOutputBatch( m, expected, data.data(), 4 );
-   EXPECT_TRUE( SameBits( output, expected ) );
+   EXPECT_TRUE( reference::SameBits( output, expected ) );
    EXPECT_GT( output( 1471, 991, 0 ), 0.0 );
 }
 
@@ -295,7 +286,7 @@ TEST( WriteOutputBatch, NonFiniteOutputNamesItsTileAndKeepsThePartialSums )
          "Model output contains a non-finite sample at tile " + std::to_string( k.start + k.slot ) + ".";
       EXPECT_EQ( Failure( m, output, data, k.start ), message );
       EXPECT_EQ( ReferenceFailure( m, expected, data, k.start ), message );
-      EXPECT_TRUE( SameBits( output, expected ) ) << "tile " << k.start + k.slot;
+      EXPECT_TRUE( reference::SameBits( output, expected ) ) << "tile " << k.start + k.slot;
    }
 }
 
@@ -310,7 +301,7 @@ TEST( WriteOutputBatch, NonFiniteSumNamesItsTile )
    const std::string message = "Model output accumulation produced a non-finite sample at tile 1.";
    EXPECT_EQ( Failure( m, output, data, 0 ), message );
    EXPECT_EQ( ReferenceFailure( m, expected, data, 0 ), message );
-   EXPECT_TRUE( SameBits( output, expected ) );
+   EXPECT_TRUE( reference::SameBits( output, expected ) );
 }
 
 TEST( WriteOutputBatch, TheFirstFailureInTileOrderDecidesTheMessage )
@@ -329,7 +320,7 @@ TEST( WriteOutputBatch, TheFirstFailureInTileOrderDecidesTheMessage )
                                            : "Model output contains a non-finite sample at tile 0.";
       EXPECT_EQ( Failure( m, output, data, 0 ), message );
       EXPECT_EQ( ReferenceFailure( m, expected, data, 0 ), message );
-      EXPECT_TRUE( SameBits( output, expected ) );
+      EXPECT_TRUE( reference::SameBits( output, expected ) );
    }
 }
 

@@ -129,15 +129,7 @@ TEST_P( LoadEachGraph, ImportsWithItsOperationNames )
    EXPECT_EQ( TF_GraphOperationByName( guard.graph, "Identity" ) != nullptr, GetParam() != GraphKind::NoIdentity );
 }
 
-INSTANTIATE_TEST_SUITE_P( AllKinds, LoadEachGraph,
-   ::testing::Values( GraphKind::Identity, GraphKind::Affine, GraphKind::BoxFilter, GraphKind::Network,
-                      GraphKind::NoIntro, GraphKind::NoIdentity, GraphKind::NaN, GraphKind::Inf,
-                      GraphKind::WrongShape, GraphKind::WrongType ),
-   []( const auto& info ) {
-      std::string name = project_pelk::graphs::GraphKindName( info.param );
-      std::erase( name, '-' );
-      return name;
-   } );
+INSTANTIATE_TEST_SUITE_P( AllKinds, LoadEachGraph, EveryGraphKind(), GraphKindTestName );
 
 TEST( LoadGraphDef, RejectedFileThrowsTensorFlowsReason )
 {

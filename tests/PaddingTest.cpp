@@ -44,15 +44,6 @@ GenericImage<P> NumberedImage( int width, int height, int colorSpace, unsigned s
    return image;
 }
 
-bool SameBits( const GenericImage<DoublePixelTraits>& a, const GenericImage<DoublePixelTraits>& b )
-{
-   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
-      return false;
-   for ( int c = 0; c < a.NumberOfChannels(); ++c )
-      if ( std::memcmp( a.PixelData( c ), b.PixelData( c ), a.NumberOfPixels() * sizeof( double ) ) != 0 )
-         return false;
-   return true;
-}
 
 template <class P>
 void ExpectPaddingMatchesReference( int width, int height, int colorSpace )
@@ -63,7 +54,7 @@ void ExpectPaddingMatchesReference( int width, int height, int colorSpace )
    GenericImage<DoublePixelTraits> expected( m.paddedWidth, m.paddedHeight, colorSpace );
    m.FillPaddedImage( image, padded );
    reference::FillPaddedImage( m, image, expected );
-   EXPECT_TRUE( SameBits( padded, expected ) ) << width << "x" << height << ", " << P::BitsPerSample() << " bits";
+   EXPECT_TRUE( reference::SameBits( padded, expected ) ) << width << "x" << height << ", " << P::BitsPerSample() << " bits";
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "platform/Exception.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace reference
 {
@@ -93,6 +94,34 @@ inline void WriteOutputBatch( pcl::DLModelBase& m, pcl::GenericImage<pcl::Double
                output( x + i, y + j, ch ) = double( f );
             }
    }
+}
+
+// The system's configuration (window 512, batch 1, stride 480, the default
+// automatic stretch) with the image's properties read.
+template <class P>
+pcl::DLModelBase SystemModel( pcl::GenericImage<P>& image )
+{
+   pcl::DLModelBase m;
+   m.windowSize = 512;
+   m.batchSize = 1;
+   m.stride = 480;
+   m.margin = 16;
+   m.shadowsClipping = -2.8;
+   m.targetBackground = 0.25;
+   m.ReadImageProps( image, false );
+   return m;
+}
+
+// Same geometry and the same bits in every sample.
+inline bool SameBits( const pcl::GenericImage<pcl::DoublePixelTraits>& a,
+                      const pcl::GenericImage<pcl::DoublePixelTraits>& b )
+{
+   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
+      return false;
+   for ( int c = 0; c < a.NumberOfChannels(); ++c )
+      if ( std::memcmp( a.PixelData( c ), b.PixelData( c ), a.NumberOfPixels() * sizeof( double ) ) != 0 )
+         return false;
+   return true;
 }
 
 } // namespace reference

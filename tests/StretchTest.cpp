@@ -1,5 +1,6 @@
 // Stretch of linear data before inference and its inverse after it.
 #include "HostFixture.h"
+#include "ReferencePipeline.h"
 
 #include "framework/DLModelBase.h"
 #include "platform/Exception.h"
@@ -28,14 +29,7 @@ protected:
    template <class P>
    DLModelBase ModelFor( GenericImage<P>& image, pcl::View& view )
    {
-      DLModelBase m;
-      m.windowSize = 512;
-      m.batchSize = 1;
-      m.stride = 480;
-      m.margin = 16;
-      m.shadowsClipping = -2.8;
-      m.targetBackground = 0.25;
-      m.ReadImageProps( image, false );
+      DLModelBase m = reference::SystemModel( image );
       view.GetScreenTransferFunctions( m.stf );
       return m;
    }

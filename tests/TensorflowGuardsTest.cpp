@@ -137,15 +137,7 @@ TEST_P( ImportEachGraph, KeepsTheOperationNamesOfTheFile )
    EXPECT_EQ( TF_GraphOperationByName( graph.get(), "Identity" ) != nullptr, hasIdentity );
 }
 
-INSTANTIATE_TEST_SUITE_P( AllKinds, ImportEachGraph,
-   ::testing::Values( GraphKind::Identity, GraphKind::Affine, GraphKind::BoxFilter, GraphKind::Network,
-                      GraphKind::NoIntro, GraphKind::NoIdentity, GraphKind::NaN, GraphKind::Inf,
-                      GraphKind::WrongShape, GraphKind::WrongType ),
-   []( const auto& info ) {
-      std::string name = project_pelk::graphs::GraphKindName( info.param );
-      std::erase( name, '-' );
-      return name;
-   } );
+INSTANTIATE_TEST_SUITE_P( AllKinds, ImportEachGraph, EveryGraphKind(), GraphKindTestName );
 
 TEST( TensorflowWrappers, ImportGraphDefOfANullBufferMakesNothing )
 {

@@ -239,9 +239,7 @@ const char* GraphKindName( GraphKind kind ) noexcept
 
 std::optional<GraphKind> ParseGraphKind( std::string_view name ) noexcept
 {
-   for ( GraphKind kind : { GraphKind::Identity, GraphKind::Affine, GraphKind::BoxFilter, GraphKind::Network,
-                            GraphKind::NoIntro, GraphKind::NoIdentity, GraphKind::NaN, GraphKind::Inf,
-                            GraphKind::WrongShape, GraphKind::WrongType } )
+   for ( GraphKind kind : AllGraphKinds )
       if ( name == GraphKindName( kind ) )
          return kind;
    return std::nullopt;

@@ -26,6 +26,11 @@ enum class GraphKind
    WrongType   // y = x as double
 };
 
+inline constexpr GraphKind AllGraphKinds[] = {
+   GraphKind::Identity, GraphKind::Affine,     GraphKind::BoxFilter, GraphKind::Network, GraphKind::NoIntro,
+   GraphKind::NoIdentity, GraphKind::NaN, GraphKind::Inf, GraphKind::WrongShape, GraphKind::WrongType,
+};
+
 struct GraphParameters
 {
    int64_t batch = -1; // -1: unknown batch size
