@@ -118,8 +118,15 @@ int RunCase( const Case& k, int width, int height, bool linear )
 
 int main( int argc, char** argv )
 {
-   // Quick mode for a smoke run: a small image and the identity network only.
-   const bool quick = argc > 1 && std::strcmp( argv[1], "--quick" ) == 0;
+   // --quick: a small image and the identity network only, for a smoke run.
+   // Any other argument runs only the cases whose name contains it.
+   bool quick = false;
+   const char* only = nullptr;
+   for ( int i = 1; i < argc; ++i )
+      if ( std::strcmp( argv[i], "--quick" ) == 0 )
+         quick = true;
+      else
+         only = argv[i];
    const int width = quick ? 1000 : 6000, height = quick ? 800 : 4000;
    using project_pelk::graphs::GraphKind;
    const Case cases[] = {
@@ -133,7 +140,7 @@ int main( int argc, char** argv )
    std::printf( "image %d x %d\n", width, height );
    for ( const Case& k : cases )
    {
-      if ( quick && k.graph != GraphKind::Identity )
+      if ( ( quick && k.graph != GraphKind::Identity ) || ( only != nullptr && !std::strstr( k.name, only ) ) )
          continue;
       for ( bool linear : { false, true } )
       {
