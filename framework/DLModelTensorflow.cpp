@@ -13,6 +13,24 @@ namespace pcl
 
 namespace tf = project_pelk::tensorflow;
 
+namespace
+{
+
+// Closes and deletes a session that never reached its owner's guard.
+struct SessionCloser
+{
+   void operator()( TF_Session* session ) const noexcept
+   {
+      tf::StatusGuard status;
+      if ( status.Get() == nullptr )
+         return; // nothing may be passed a null status
+      TF_CloseSession( session, status.Get() );
+      TF_DeleteSession( session, status.Get() );
+   }
+};
+
+} // namespace
+
 DLModelTensorflow::DLModelTensorflow() = default;
 
 DLModelTensorflow::~DLModelTensorflow() = default;
@@ -91,13 +109,15 @@ TF_Session* DLModelTensorflow::CreateSession( TF_Graph* graph, TF_SessionOptions
       throw Error( "Cannot create TensorFlow session for a null graph." );
    if ( options == nullptr )
       throw Error( "Cannot create TensorFlow session with null options." );
-   TF_Session* session = tf::CreateSession( graph, options, status );
+   // Held until it is handed over: a session that comes back with a failed
+   // status would otherwise be lost when the status is reported.
+   std::unique_ptr<TF_Session, SessionCloser> session( tf::CreateSession( graph, options, status ) );
    // The status is judged before the handle, so a missing status is reported
    // as such rather than as a missing session.
    CheckStatus( status, "TensorFlow session creation failed" );
    if ( session == nullptr )
       throw Error( "TensorFlow session creation failed: session is null." );
-   return session;
+   return session.release();
 }
 
 TF_Tensor* DLModelTensorflow::CreateTensor( TF_DataType type, const int64_t* dims, int numDims,

@@ -246,9 +246,10 @@ TF_Session* TF_NewSession( TF_Graph* graph, const TF_SessionOptions* options, TF
    fake_tf::Use( "TF_NewSession", options );
    fake_tf::Use( "TF_NewSession", status );
    TF_Session* session = nullptr;
-   if ( S().behaviour.newSessionFails )
+   if ( S().behaviour.newSessionFails || S().behaviour.newSessionFailsWithSession )
       fake_tf::SetStatus( status, TF_INTERNAL, "fake session failure" );
-   else if ( !S().behaviour.newSessionGivesNull )
+   if ( S().behaviour.newSessionFailsWithSession ||
+        ( !S().behaviour.newSessionFails && !S().behaviour.newSessionGivesNull ) )
       session = fake_tf::Make<TF_Session>( "session" );
    Record( "TF_NewSession(" + Label( graph ) + ", " + Label( options ) + ", " + Label( status ) + ") -> " +
            Label( session ) );

@@ -26,6 +26,7 @@ struct Behaviour
    bool importFails = false;          // with TF_INVALID_ARGUMENT "fake import failure"
    bool newSessionFails = false;      // with TF_INTERNAL "fake session failure"
    bool newSessionGivesNull = false;  // null session, status left OK
+   bool newSessionFailsWithSession = false; // a session together with the failed status
    bool allocateTensorFails = false;
    bool tensorDataIsNull = false;
    size_t tensorByteSize = size_t( -1 ); // reported size; -1: the allocated length

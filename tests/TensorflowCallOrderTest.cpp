@@ -542,6 +542,21 @@ TEST_F( ModelCalls, CreateSessionFailureReportsTheStatus )
               "TensorFlow session creation failed: fake session failure" );
 }
 
+TEST_F( ModelCalls, SessionThatComesWithAFailedStatusIsClosedAndDeleted )
+{
+   fake_tf::Behave().newSessionFailsWithSession = true;
+   SessionGuard guard;
+   guard.graph = TF_NewGraph();
+   guard.options = TF_NewSessionOptions();
+   guard.status = TF_NewStatus();
+   fake_tf::ClearCalls();
+   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( guard.graph, guard.options, guard.status ); } ),
+              "TensorFlow session creation failed: fake session failure" );
+   EXPECT_EQ( fake_tf::Calls(), ( Calls{ "TF_NewSession(graph1, options1, status1) -> session1",
+                                         "TF_NewStatus() -> status2", "TF_CloseSession(session1, status2)",
+                                         "TF_DeleteSession(session1, status2)", "TF_DeleteStatus(status2)" } ) );
+}
+
 TEST_F( ModelCalls, CreateSessionWithoutStatusNeverAsksTensorFlow )
 {
    SessionGuard guard;
