@@ -2,6 +2,7 @@
 #define VELQORA_DL_MODEL_BASE_H
 
 #include "framework/TileGeometry.h"
+#include "framework/TileWeights.h"
 #include "platform/Array.h"
 #include "platform/GenericImage.h"
 #include "platform/HistogramTransformation.h"
@@ -97,6 +98,10 @@ public:
    int colorSpace = 0;
    int bitsPerSample = 0;
    Array<HistogramTransformation> stf;
+
+private:
+   // Whole-tile blending weights for the accumulation, kept per kind of tile.
+   project_pelk::TileWeights weightTables;
 };
 
 } // pcl

@@ -118,6 +118,8 @@ void DLModelBase::WriteOutputBatch( GenericImage<DoublePixelTraits>& output, flo
       // different pixels changes: each pixel's channel still receives its
       // additions in order (tiles in index order, a grayscale pixel's three
       // channels in order).
+      // The tile's weights, each computed once for its kind of tile.
+      const double* tileWeights = weightTables.For( geometry, x, y );
       for ( int i0 = m0; i0 < end; i0 += ColumnBlock )
       {
          const int n = std::min( ColumnBlock, end - i0 );
@@ -141,11 +143,6 @@ void DLModelBase::WriteOutputBatch( GenericImage<DoublePixelTraits>& output, flo
          for ( int j0 = m0; j0 < end; j0 += RowBlock )
          {
             const int rows = std::min( RowBlock, end - j0 );
-            // Each weight once per pixel rather than once per sample.
-            double weights[RowBlock][ColumnBlock];
-            for ( int r = 0; r < rows; ++r )
-               for ( int k = 0; k < n; ++k )
-                  weights[r][k] = GetWeight( x, y, i0 + k, j0 + r );
             // The block's tensor elements, one contiguous run per row and
             // channel.
             float samples[RowBlock * 3][ColumnBlock];
@@ -160,7 +157,7 @@ void DLModelBase::WriteOutputBatch( GenericImage<DoublePixelTraits>& output, flo
                {
                   double* row = output.ScanLine( y + j0 + r, numberOfChannels == 1 ? 0 : c ) + x + i0;
                   const float* s = samples[r * 3 + c];
-                  const double* w = weights[r];
+                  const double* w = tileWeights + size_t( j0 + r ) * W + i0;
                   // Dividing by 1 changes no value, so RGB skips the division.
                   if ( numberOfChannels == 1 )
                      for ( int k = 0; k < n; ++k )
