@@ -67,11 +67,26 @@ void Record( const std::string& call )
    S().calls.push_back( call );
 }
 
+// A new handle, or null when told to fail; the call is recorded with its result.
+template <class T>
+T* New( const char* function, const std::string& kind, bool fails )
+{
+   T* handle = fails ? nullptr : Make<T>( kind );
+   Record( std::string( function ) + "() -> " + Label( handle ) );
+   return handle;
+}
+
 void Free( const char* function, const void* handle )
 {
    Record( std::string( function ) + "(" + Label( handle ) + ")" );
    if ( S().live.erase( handle ) == 0 )
       ADD_FAILURE() << function << " of a handle that is not alive: " << Label( handle );
+}
+
+void SetStatus( TF_Status* status, TF_Code code, const char* message )
+{
+   status->code = code;
+   status->message = message;
 }
 
 void Use( const char* function, const void* handle )
@@ -117,20 +132,9 @@ std::string Label( const void* handle )
    return i != S().labels.end() ? i->second : "unknown";
 }
 
-size_t LiveHandles()
-{
-   return S().live.size();
-}
-
 const std::vector<unsigned char>& TensorStorage( const TF_Tensor* tensor )
 {
    return tensor->storage;
-}
-
-void SetStatus( TF_Status* status, TF_Code code, const char* message )
-{
-   status->code = code;
-   status->message = message;
 }
 
 } // fake_tf
@@ -141,9 +145,7 @@ using fake_tf::S;
 
 TF_Status* TF_NewStatus()
 {
-   TF_Status* status = S().behaviour.newStatusFails ? nullptr : fake_tf::Make<TF_Status>( "status" );
-   Record( "TF_NewStatus() -> " + Label( status ) );
-   return status;
+   return fake_tf::New<TF_Status>( "TF_NewStatus", "status", S().behaviour.newStatusFails );
 }
 
 void TF_DeleteStatus( TF_Status* status )
@@ -165,9 +167,7 @@ const char* TF_Message( const TF_Status* status )
 
 TF_Buffer* TF_NewBuffer()
 {
-   TF_Buffer* buffer = S().behaviour.newBufferFails ? nullptr : fake_tf::Make<TF_Buffer>( "buffer", TF_Buffer{ nullptr, 0, nullptr } );
-   Record( "TF_NewBuffer() -> " + Label( buffer ) );
-   return buffer;
+   return fake_tf::New<TF_Buffer>( "TF_NewBuffer", "buffer", S().behaviour.newBufferFails );
 }
 
 void TF_DeleteBuffer( TF_Buffer* buffer )
@@ -180,9 +180,7 @@ void TF_DeleteBuffer( TF_Buffer* buffer )
 
 TF_Graph* TF_NewGraph()
 {
-   TF_Graph* graph = S().behaviour.newGraphFails ? nullptr : fake_tf::Make<TF_Graph>( "graph" );
-   Record( "TF_NewGraph() -> " + Label( graph ) );
-   return graph;
+   return fake_tf::New<TF_Graph>( "TF_NewGraph", "graph", S().behaviour.newGraphFails );
 }
 
 void TF_DeleteGraph( TF_Graph* graph )
@@ -192,10 +190,8 @@ void TF_DeleteGraph( TF_Graph* graph )
 
 TF_ImportGraphDefOptions* TF_NewImportGraphDefOptions()
 {
-   TF_ImportGraphDefOptions* options =
-      S().behaviour.newImportOptionsFails ? nullptr : fake_tf::Make<TF_ImportGraphDefOptions>( "importoptions" );
-   Record( "TF_NewImportGraphDefOptions() -> " + Label( options ) );
-   return options;
+   return fake_tf::New<TF_ImportGraphDefOptions>( "TF_NewImportGraphDefOptions", "importoptions",
+                                                  S().behaviour.newImportOptionsFails );
 }
 
 void TF_DeleteImportGraphDefOptions( TF_ImportGraphDefOptions* options )
@@ -230,9 +226,7 @@ TF_Operation* TF_GraphOperationByName( TF_Graph* graph, const char* name )
 
 TF_SessionOptions* TF_NewSessionOptions()
 {
-   TF_SessionOptions* options = fake_tf::Make<TF_SessionOptions>( "options" );
-   Record( "TF_NewSessionOptions() -> " + Label( options ) );
-   return options;
+   return fake_tf::New<TF_SessionOptions>( "TF_NewSessionOptions", "options", false );
 }
 
 void TF_DeleteSessionOptions( TF_SessionOptions* options )

@@ -60,13 +60,10 @@ const RunArguments& LastRun();
 
 // The label of a handle made by the double ("graph1"), or "null".
 std::string Label( const void* handle );
-size_t LiveHandles();
 
 // The bytes stored in a tensor of the double, including any bytes past its
 // reported size (filled with 0xAA when allocated).
 const std::vector<unsigned char>& TensorStorage( const TF_Tensor* tensor );
-
-void SetStatus( TF_Status* status, TF_Code code, const char* message );
 
 } // fake_tf
 

@@ -6,6 +6,7 @@
 #include "platform/StandardStatus.h"
 #include "platform/StatusMonitor.h"
 #include "platform/View.h"
+#include "tests/ErrorOf.h"
 
 #include <chrono>
 #include <thread>
@@ -27,11 +28,18 @@ public:
    int answer = 0;
 };
 
-TEST( StatusMonitor, CountIsHeldAtTheTotalAndCompletionReportedOnce )
+// A monitor that reports to a recording status.
+class StatusMonitorTest : public ::testing::Test
 {
+protected:
+   StatusMonitorTest() { monitor.SetCallback( &status ); }
+
    RecordingStatus status;
    StatusMonitor monitor;
-   monitor.SetCallback( &status );
+};
+
+TEST_F( StatusMonitorTest, CountIsHeldAtTheTotalAndCompletionReportedOnce )
+{
    monitor.Initialize( "Work", 4 );
    monitor += 3;
    monitor += 5;
@@ -41,11 +49,8 @@ TEST( StatusMonitor, CountIsHeldAtTheTotalAndCompletionReportedOnce )
    EXPECT_EQ( status.events, ( std::vector<std::string>{ "init 0", "done 4" } ) ) << "no refresh due within 250 ms";
 }
 
-TEST( StatusMonitor, RefreshesWhenDue )
+TEST_F( StatusMonitorTest, RefreshesWhenDue )
 {
-   RecordingStatus status;
-   StatusMonitor monitor;
-   monitor.SetCallback( &status );
    monitor.Initialize( "Work", 10 );
    std::this_thread::sleep_for( StatusMonitor::RefreshInterval + std::chrono::milliseconds( 20 ) );
    monitor += 1;
@@ -53,28 +58,23 @@ TEST( StatusMonitor, RefreshesWhenDue )
    EXPECT_EQ( status.events, ( std::vector<std::string>{ "init 0", "update 1" } ) );
 }
 
-TEST( StatusMonitor, AnAbortAnswerThrowsProcessAborted )
+TEST_F( StatusMonitorTest, AnAbortAnswerThrowsProcessAborted )
 {
-   RecordingStatus status;
-   StatusMonitor monitor;
-   monitor.SetCallback( &status );
    monitor.Initialize( "Work", 2 );
    status.answer = 1;
    monitor += 1; // no refresh due: the answer is not asked for
    EXPECT_THROW( monitor += 1, ProcessAborted );
 }
 
-TEST( StatusMonitor, CallbackRestorer )
+TEST_F( StatusMonitorTest, CallbackRestorer )
 {
-   RecordingStatus first, second;
-   StatusMonitor monitor;
-   monitor.SetCallback( &first );
+   RecordingStatus second;
    {
       AutoStatusCallbackRestorer<StatusMonitor> restorer( monitor );
       monitor.SetCallback( &second );
       EXPECT_EQ( monitor.Callback(), &second );
    }
-   EXPECT_EQ( monitor.Callback(), &first );
+   EXPECT_EQ( monitor.Callback(), &status );
 }
 
 class HostServicesTest : public HostTest
@@ -114,30 +114,14 @@ TEST_F( HostServicesTest, ViewLockRefusals )
    {
       AutoViewLock lock( view );
       EXPECT_TRUE( hv.IsLocked() );
-      try
-      {
-         AutoViewLock again( view );
-         FAIL();
-      }
-      catch ( const Error& e )
-      {
-         EXPECT_EQ( e.Message().ToStdUTF8(), "The view is already locked for read/write operations: Image01" );
-      }
+      EXPECT_EQ( ErrorOf( [&] { AutoViewLock again( view ); } ),
+                 "The view is already locked for read/write operations: Image01" );
       EXPECT_TRUE( hv.IsLocked() ) << "the refused lock does not unlock";
    }
    EXPECT_FALSE( hv.IsLocked() );
 
    std::string message;
-   std::thread worker( [&] {
-      try
-      {
-         AutoViewLock lock( view );
-      }
-      catch ( const Error& e )
-      {
-         message = e.Message().ToStdUTF8();
-      }
-   } );
+   std::thread worker( [&] { message = ErrorOf( [&] { AutoViewLock lock( view ); } ); } );
    worker.join();
    EXPECT_EQ( message, "Only the root thread can lock a view: Image01" );
    EXPECT_FALSE( hv.IsLocked() );

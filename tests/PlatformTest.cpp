@@ -7,11 +7,12 @@
 #include "platform/GenericImage.h"
 #include "platform/HistogramTransformation.h"
 #include "platform/View.h"
+#include "tests/ErrorOf.h"
+#include "tests/ScratchDirectory.h"
 
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 using namespace pcl;
@@ -21,16 +22,7 @@ namespace
 
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST( PixelTraits, IntegerSamplesReadAsFractionsOfTheirMaximum )
-{
-   EXPECT_EQ( UInt8PixelTraits::FromSample( 255 ), 1.0 );
-   EXPECT_EQ( UInt16PixelTraits::FromSample( 65535 ), 1.0 );
-   EXPECT_EQ( UInt32PixelTraits::FromSample( 4294967295u ), 1.0 );
-   EXPECT_EQ( UInt16PixelTraits::FromSample( 32768 ), 32768.0 / 65535 );
-   EXPECT_EQ( FloatPixelTraits::FromSample( 1.5f ), 1.5 );
-}
-
-TEST( PixelTraits, IntegerStoreRoundsToNearestTiesToEven )
+TEST( PixelTraits, IntegerStoreRoundsToNearestTiesToEvenAndClamps )
 {
    // 0.5/255 and 1.5/255 lie exactly between two samples.
    EXPECT_EQ( UInt8PixelTraits::ToSample( 0.5 / 255 ), 0 );
@@ -41,10 +33,6 @@ TEST( PixelTraits, IntegerStoreRoundsToNearestTiesToEven )
    EXPECT_EQ( UInt32PixelTraits::ToSample( 0.5 ), 2147483648u );
    for ( int i = 0; i <= 65535; i += 97 )
       ASSERT_EQ( UInt16PixelTraits::ToSample( UInt16PixelTraits::FromSample( uint16_t( i ) ) ), i );
-}
-
-TEST( PixelTraits, IntegerStoreClampsOutsideTheUnitRange )
-{
    EXPECT_EQ( UInt8PixelTraits::ToSample( -0.2 ), 0 );
    EXPECT_EQ( UInt8PixelTraits::ToSample( 1.7 ), 255 );
    EXPECT_EQ( UInt16PixelTraits::ToSample( 1e300 ), 65535 );
@@ -52,15 +40,7 @@ TEST( PixelTraits, IntegerStoreClampsOutsideTheUnitRange )
    EXPECT_EQ( UInt32PixelTraits::ToSample( NaN ), 0u );
 }
 
-TEST( PixelTraits, FloatingStoreIsACast )
-{
-   EXPECT_EQ( FloatPixelTraits::ToSample( 1.5 ), 1.5f );
-   EXPECT_EQ( FloatPixelTraits::ToSample( -0.25 ), -0.25f );
-   EXPECT_EQ( FloatPixelTraits::ToSample( 0.1 ), 0.1f );
-   EXPECT_EQ( DoublePixelTraits::ToSample( 2.0 ), 2.0 );
-}
-
-TEST( ImageArithmetic, IntegerAddAndSubtractClampToTheSampleRange )
+TEST( ImageArithmetic, IntegerAddAndSubtractClampFloatingDoNot )
 {
    GenericImage<UInt16PixelTraits> image( 2, 1 );
    image( 0, 0 ) = 100;
@@ -74,34 +54,13 @@ TEST( ImageArithmetic, IntegerAddAndSubtractClampToTheSampleRange )
    // A fraction of a sample rounds to nearest.
    image.Subtract( 0.6 / 65535 );
    EXPECT_EQ( image( 0, 0 ), 999 );
-}
 
-TEST( ImageArithmetic, FloatingAddAndSubtractDoNotClamp )
-{
-   GenericImage<FloatPixelTraits> image( 1, 1 );
-   image( 0, 0 ) = 0.1f;
-   image.Subtract( 0.3 );
-   EXPECT_FLOAT_EQ( image( 0, 0 ), -0.2f );
-   image.Add( 1.5 );
-   EXPECT_FLOAT_EQ( image( 0, 0 ), 1.3f );
-}
-
-TEST( ImageArithmetic, OperationsActOnTheSelection )
-{
-   GenericImage<DoublePixelTraits> image( 3, 2, ColorSpace::RGB );
-   image = 0.5;
-   image.SelectChannel( 1 );
-   image.Add( 0.25 );
-   image.Truncate( 0.0, 0.6 );
-   EXPECT_EQ( image( 2, 1, 0 ), 0.5 );
-   EXPECT_EQ( image( 2, 1, 1 ), 0.6 );
-   EXPECT_EQ( image( 2, 1, 2 ), 0.5 );
-   // An explicit channel range overrides the selection.
-   image.Add( 0.1, Rect(), 2, 2 );
-   EXPECT_EQ( image( 0, 0, 2 ), 0.6 );
-   image.ResetSelections();
-   image = 0.0;
-   EXPECT_EQ( image( 1, 1, 1 ), 0.0 );
+   GenericImage<FloatPixelTraits> floating( 1, 1 );
+   floating( 0, 0 ) = 0.1f;
+   floating.Subtract( 0.3 );
+   EXPECT_FLOAT_EQ( floating( 0, 0 ), -0.2f );
+   floating.Add( 1.5 );
+   EXPECT_FLOAT_EQ( floating( 0, 0 ), 1.3f );
 }
 
 TEST( ImageArithmetic, TruncateSwapsReversedBoundsAndKeepsNaN )
@@ -118,7 +77,7 @@ TEST( ImageArithmetic, TruncateSwapsReversedBoundsAndKeepsNaN )
    EXPECT_TRUE( std::isnan( image( 3, 0 ) ) );
 }
 
-TEST( ImageArithmetic, ScalarTimesImageIsACopyRoundedWithinTheType )
+TEST( ImageArithmetic, ScalarTimesImageSumAndAssignmentAcrossPixelTypes )
 {
    GenericImage<UInt8PixelTraits> image( 2, 1 );
    image( 0, 0 ) = 3;
@@ -127,10 +86,7 @@ TEST( ImageArithmetic, ScalarTimesImageIsACopyRoundedWithinTheType )
    EXPECT_EQ( half( 0, 0 ), 2 ); // 1.5 rounds to even
    EXPECT_EQ( half( 1, 0 ), 128 ); // 127.5 rounds to even
    EXPECT_EQ( image( 0, 0 ), 3 ) << "the source is not changed";
-}
 
-TEST( ImageArithmetic, SumAndAssignmentAcrossPixelTypes )
-{
    GenericImage<UInt16PixelTraits> a( 2, 1 );
    a( 0, 0 ) = 65535;
    a( 1, 0 ) = 0;
@@ -150,18 +106,6 @@ TEST( ImageArithmetic, SumAndAssignmentAcrossPixelTypes )
    f = s;
    EXPECT_EQ( f.Width(), 2 );
    EXPECT_EQ( f( 0, 0 ), 1.25f );
-}
-
-TEST( ImageArithmetic, CopiesShareUntilChanged )
-{
-   GenericImage<DoublePixelTraits> a( 2, 2 );
-   a = 0.25;
-   GenericImage<DoublePixelTraits> b( a );
-   EXPECT_TRUE( b.SharesDataWith( a ) );
-   b.Add( 0.5 );
-   EXPECT_FALSE( b.SharesDataWith( a ) );
-   EXPECT_EQ( a( 1, 1 ), 0.25 );
-   EXPECT_EQ( b( 1, 1 ), 0.75 );
 }
 
 TEST( ImageArithmetic, CropByCutsAndExtends )
@@ -195,17 +139,6 @@ TEST( ImageArithmetic, CropByCutsAndExtends )
    EXPECT_EQ( image( 4, 3, 1 ), 0 );
 }
 
-TEST( ImageArithmetic, SampleIteratorReadsOneChannelRowByRow )
-{
-   GenericImage<UInt8PixelTraits> image( 2, 2, ColorSpace::RGB );
-   image( 1, 0, 2 ) = 7;
-   image( 0, 1, 2 ) = 9;
-   std::vector<int> seen;
-   for ( GenericImage<UInt8PixelTraits>::const_sample_iterator i( image, 2 ); i; ++i )
-      seen.push_back( *i );
-   EXPECT_EQ( seen, ( std::vector<int>{ 0, 7, 9, 0 } ) );
-}
-
 TEST( HistogramTransformation, ConstructorRules )
 {
    HistogramTransformation ht( 1.5, 0.8, 0.2, 0.3, 0.7 );
@@ -220,12 +153,7 @@ TEST( HistogramTransformation, ConstructorRules )
    EXPECT_EQ( clamped.HighlightsClipping(), 1.0 );
    EXPECT_EQ( clamped.LowRange(), -0.5 );
    EXPECT_EQ( clamped.HighRange(), 2.0 );
-}
-
-TEST( HistogramTransformation, IdentityIsExact )
-{
    EXPECT_TRUE( HistogramTransformation().IsIdentityTransformation() );
-   EXPECT_FALSE( HistogramTransformation( 0.5, 0, 0.99 ).IsIdentityTransformation() );
    EXPECT_FALSE( HistogramTransformation( 0.5, 0, 1, -0.1 ).IsIdentityTransformation() );
    EXPECT_FALSE( HistogramTransformation( 0.5000001 ).IsIdentityTransformation() );
 }
@@ -261,37 +189,13 @@ TEST( HistogramTransformation, StagesInOrder )
       v = ( v + 0.5 ) / 1.5;
       EXPECT_DOUBLE_EQ( image( x, 0 ), v ) << x;
    }
-}
-
-TEST( HistogramTransformation, WithoutActiveStagesNothingChanges )
-{
-   GenericImage<FloatPixelTraits> image( 2, 1 );
-   image( 0, 0 ) = -0.5f;
-   image( 1, 0 ) = 1.5f;
-   HistogramTransformation() >> image;
-   EXPECT_EQ( image( 0, 0 ), -0.5f );
-   EXPECT_EQ( image( 1, 0 ), 1.5f );
-}
-
-TEST( HistogramTransformation, ActsOnTheSelectedChannelOfALargeImage )
-{
-   // Large enough to be shared among worker threads.
-   GenericImage<UInt16PixelTraits> image( 700, 600, ColorSpace::RGB );
-   for ( int c = 0; c < 3; ++c )
-      for ( int y = 0; y < 600; ++y )
-         for ( int x = 0; x < 700; ++x )
-            image( x, y, c ) = uint16_t( ( x * 31 + y * 17 + c ) % 65536 );
-   image.SelectChannel( 1 );
-   HistogramTransformation ht( 0.1 );
-   ht >> image;
-   for ( int y = 0; y < 600; y += 7 )
-      for ( int x = 0; x < 700; x += 3 )
-      {
-         uint16_t s = uint16_t( ( x * 31 + y * 17 + 1 ) % 65536 );
-         ASSERT_EQ( image( x, y, 1 ),
-                    UInt16PixelTraits::ToSample( HistogramTransformation::MTF( 0.1, UInt16PixelTraits::FromSample( s ) ) ) );
-         ASSERT_EQ( image( x, y, 0 ), uint16_t( ( x * 31 + y * 17 ) % 65536 ) );
-      }
+   // Without active stages nothing changes, not even samples outside [0, 1].
+   GenericImage<FloatPixelTraits> outside( 2, 1 );
+   outside( 0, 0 ) = -0.5f;
+   outside( 1, 0 ) = 1.5f;
+   HistogramTransformation() >> outside;
+   EXPECT_EQ( outside( 0, 0 ), -0.5f );
+   EXPECT_EQ( outside( 1, 0 ), 1.5f );
 }
 
 TEST( String, NumbersBooleansAndFormat )
@@ -306,20 +210,7 @@ TEST( String, NumbersBooleansAndFormat )
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).ToStdUTF8(), "\xC3\xA9\xF0\x9F\x98\x80" );
 }
 
-class PlatformHostTest : public HostTest
-{
-};
-
-TEST_F( PlatformHostTest, ConsoleColoursWarningsAndCriticalLines )
-{
-   Console::Write( "a" );
-   Console::WriteLn( "b" );
-   Console::WarningLn( "careful" );
-   Console::CriticalLn( "broken" );
-   EXPECT_EQ( ConsoleText(), "ab\n\033[35mcareful\033[39m\n\033[31mbroken\033[39m\n" );
-}
-
-TEST_F( PlatformHostTest, ViewImageSharesTheHostsPixels )
+TEST_F( HostTest, ViewImageSharesTheHostsPixels )
 {
    host::View& hv = m_host.CreateView( "v", 3, 2, 3, ColorSpace::RGB, 16, false );
    View view( hv.Handle() );
@@ -337,6 +228,11 @@ TEST_F( PlatformHostTest, ViewImageSharesTheHostsPixels )
    EXPECT_EQ( hv.Samples<uint16_t>( 0 )[0], 65535 );
    EXPECT_EQ( hv.Samples<uint16_t>( 2 )[5], 65535 );
 
+   // k * image is a copy: the view stays as it is.
+   GenericImage<UInt16PixelTraits> scaled = 0.5 * image;
+   EXPECT_EQ( scaled( 0, 0 ), 32768 );
+   EXPECT_EQ( hv.Samples<uint16_t>( 0 )[0], 65535 );
+
    // A new geometry goes through the host.
    GenericImage<DoublePixelTraits> gray( 4, 4, ColorSpace::Gray );
    image = gray;
@@ -345,112 +241,27 @@ TEST_F( PlatformHostTest, ViewImageSharesTheHostsPixels )
    EXPECT_EQ( image.Width(), 4 );
 }
 
-TEST_F( PlatformHostTest, ScalarTimesViewImageLeavesTheViewAlone )
+TEST( File, ExistsAndReadFile )
 {
-   host::View& hv = m_host.CreateView( "v", 2, 1, 1, ColorSpace::Gray, 32, true );
-   hv.Samples<float>( 0 )[0] = 0.5f;
-   ImageVariant variant = View( hv.Handle() ).Image();
-   GenericImage<FloatPixelTraits> scaled = 0.5 * variant.Image<FloatPixelTraits>();
-   EXPECT_EQ( scaled( 0, 0 ), 0.25f );
-   EXPECT_EQ( hv.Samples<float>( 0 )[0], 0.5f );
-}
-
-TEST_F( PlatformHostTest, ScreenTransferFunctionsComeFromTheHost )
-{
-   host::View& hv = m_host.CreateView( "v", 2, 2, 3, ColorSpace::RGB, 32, true );
-   hv.SetScreenTransferFunction( 1, host_stf{ 0.25, 0.1, 0.9, 0, 1 } );
-   Array<HistogramTransformation> stf;
-   View( hv.Handle() ).GetScreenTransferFunctions( stf );
-   ASSERT_EQ( stf.Length(), 4u );
-   EXPECT_TRUE( stf[0].IsIdentityTransformation() );
-   EXPECT_EQ( stf[1].MidtonesBalance(), 0.25 );
-   EXPECT_EQ( stf[1].ShadowsClipping(), 0.1 );
-   EXPECT_EQ( stf[1].HighlightsClipping(), 0.9 );
-}
-
-TEST_F( PlatformHostTest, UnknownPropertyFailsWithTheHostsReason )
-{
-   host::View& hv = m_host.CreateView( "v", 2, 2, 1, ColorSpace::Gray, 32, true );
-   View view( hv.Handle() );
-   try
-   {
-      view.ComputeOrFetchProperty( "Noise" );
-      FAIL();
-   }
-   catch ( const Error& e )
-   {
-      EXPECT_EQ( e.Message().ToStdUTF8(),
-                 "Unable to compute or fetch the view property Noise: Unknown view property: Noise" );
-   }
-   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ).ToDVector().size(), 1u );
-}
-
-class FileTest : public ::testing::Test
-{
-protected:
-   void SetUp() override
-   {
-      m_dir = std::filesystem::temp_directory_path() /
-              ( "velqora-file-test-" + std::to_string( ::testing::UnitTest::GetInstance()->random_seed() ) +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() );
-      std::filesystem::create_directories( m_dir );
-   }
-   void TearDown() override { std::filesystem::remove_all( m_dir ); }
-
-   std::string Path( const char* name ) const { return ( m_dir / name ).string(); }
-
-   std::filesystem::path m_dir;
-};
-
-TEST_F( FileTest, ExistsOnlyForRegularFiles )
-{
-   std::ofstream( Path( "f" ) ) << "x";
-   std::filesystem::create_directory( Path( "d" ) );
-   EXPECT_TRUE( File::Exists( Path( "f" ) ) );
-   EXPECT_FALSE( File::Exists( Path( "d" ) ) );
-   EXPECT_FALSE( File::Exists( Path( "missing" ) ) );
-   try
-   {
-      File::Exists( "" );
-      FAIL();
-   }
-   catch ( const Error& e )
-   {
-      EXPECT_EQ( e.Message(), String( "Invalid or empty file name" ) );
-   }
-}
-
-TEST_F( FileTest, ReadFileGivesEveryByte )
-{
+   ScratchDirectory dir;
+   const std::string file = dir.Path() / "f", directory = dir.Path() / "d", missing = dir.Path() / "missing";
    std::string bytes( 200000, '\0' );
    for ( size_t i = 0; i < bytes.size(); ++i )
       bytes[i] = char( i * 7 );
-   std::ofstream( Path( "f" ), std::ios::binary ) << bytes;
-   ByteArray read = File::ReadFile( Path( "f" ) );
+   dir.Write( "f", bytes );
+   std::filesystem::create_directory( directory );
+   EXPECT_TRUE( File::Exists( file ) );
+   EXPECT_FALSE( File::Exists( directory ) );
+   EXPECT_FALSE( File::Exists( missing ) );
+   EXPECT_EQ( ErrorOf( [] { File::Exists( "" ); } ), "Invalid or empty file name" );
+
+   ByteArray read = File::ReadFile( file );
    ASSERT_EQ( read.Size(), bytes.size() );
    EXPECT_EQ( std::memcmp( read.Begin(), bytes.data(), bytes.size() ), 0 );
-
-   std::ofstream( Path( "empty" ) );
-   EXPECT_EQ( File::ReadFile( Path( "empty" ) ).Size(), 0u );
-}
-
-TEST_F( FileTest, ReadFileFailures )
-{
-   auto message = [&]( const std::string& path ) {
-      try
-      {
-         File::ReadFile( path );
-      }
-      catch ( const Error& e )
-      {
-         return e.Message().ToStdUTF8();
-      }
-      return std::string( "read" );
-   };
-   EXPECT_EQ( message( Path( "missing" ) ), Path( "missing" ) + ": Unable to open file: No such file or directory" );
-   std::filesystem::create_directory( Path( "d" ) );
-   EXPECT_EQ( message( Path( "d" ) ), Path( "d" ) + ": Not a regular file" );
-   EXPECT_EQ( message( "" ), "Invalid or empty file name" );
+   EXPECT_EQ( File::ReadFile( dir.Write( "empty", "" ).string() ).Size(), 0u );
+   EXPECT_EQ( ErrorOf( [&] { File::ReadFile( missing ); } ), missing + ": Unable to open file: No such file or directory" );
+   EXPECT_EQ( ErrorOf( [&] { File::ReadFile( directory ); } ), directory + ": Not a regular file" );
+   EXPECT_EQ( ErrorOf( [] { File::ReadFile( "" ); } ), "Invalid or empty file name" );
 }
 
 TEST( Array, ReleaseHandsOverTheBlock )

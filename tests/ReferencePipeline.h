@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 namespace reference
 {
@@ -110,6 +111,26 @@ pcl::DLModelBase SystemModel( pcl::GenericImage<P>& image )
    m.targetBackground = 0.25;
    m.ReadImageProps( image, false );
    return m;
+}
+
+// Samples drawn uniformly from [lo, hi) and stored through the pixel traits.
+template <class P>
+void FillRandom( pcl::GenericImage<P>& image, double lo, double hi, unsigned seed )
+{
+   std::mt19937 rng( seed );
+   std::uniform_real_distribution<double> u( lo, hi );
+   for ( int c = 0; c < image.NumberOfChannels(); ++c )
+      for ( int y = 0; y < image.Height(); ++y )
+         for ( int x = 0; x < image.Width(); ++x )
+            image( x, y, c ) = P::ToSample( u( rng ) );
+}
+
+template <class P = pcl::DoublePixelTraits>
+pcl::GenericImage<P> RandomImage( int width, int height, int colorSpace, double lo, double hi, unsigned seed )
+{
+   pcl::GenericImage<P> image( width, height, colorSpace );
+   FillRandom( image, lo, hi, seed );
+   return image;
 }
 
 // Same geometry and the same bits in every sample.

@@ -3,11 +3,10 @@
 #include "ReferencePipeline.h"
 
 #include "framework/DLModelBase.h"
-#include "platform/Exception.h"
 #include "platform/View.h"
+#include "tests/ErrorOf.h"
 
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -35,28 +34,9 @@ protected:
    }
 
    template <class P>
-   static void FillRandom( GenericImage<P>& image, double lo, double hi, unsigned seed )
+   static std::string StretchFailure( DLModelBase& m, GenericImage<P>& image, pcl::View& view )
    {
-      std::mt19937 rng( seed );
-      std::uniform_real_distribution<double> u( lo, hi );
-      for ( int c = 0; c < image.NumberOfChannels(); ++c )
-         for ( int y = 0; y < image.Height(); ++y )
-            for ( int x = 0; x < image.Width(); ++x )
-               image( x, y, c ) = P::ToSample( u( rng ) );
-   }
-
-   template <class P>
-   std::string StretchFailure( DLModelBase& m, GenericImage<P>& image, pcl::View& view )
-   {
-      try
-      {
-         m.StretchImage( image, view );
-      }
-      catch ( const Error& e )
-      {
-         return e.Message().ToStdUTF8();
-      }
-      return "stretched";
+      return ErrorOf( [&] { m.StretchImage( image, view ); } );
    }
 };
 
@@ -85,6 +65,17 @@ TEST_F( StretchTest, WorkedAutomaticStretch )
    EXPECT_GT( image( 1, 0 ), 0.9f );
    // The view's own transfer functions stay as they were.
    EXPECT_EQ( hv.ScreenTransferFunction( 0 ).m, 0.5 );
+
+   // The output is destretched with the recorded stretch.
+   GenericImage<DoublePixelTraits> output( 4, 4, ColorSpace::Gray );
+   output = 0.25;
+   output( 1, 1 ) = 0.0;
+   output( 2, 2 ) = 1.0;
+   m.DeStretchImage( output );
+   EXPECT_NEAR( output( 0, 0 ), 0.02, 1e-12 );
+   EXPECT_EQ( output( 1, 1 ), m.stf[0].ShadowsClipping() );
+   // Above 1 by the clipping point: left for the caller to truncate.
+   EXPECT_EQ( output( 2, 2 ), 1.0 + m.stf[0].ShadowsClipping() );
 }
 
 TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
@@ -153,7 +144,7 @@ TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
    pcl::View view( hv.Handle() );
    ImageVariant variant = view.Image();
    GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-   FillRandom( image, 0.0, 1.0, 3 );
+   reference::FillRandom( image, 0.0, 1.0, 3 );
    const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( image );
    DLModelBase m = ModelFor( image, view );
 
@@ -195,7 +186,7 @@ TEST_F( StretchTest, RoundTripOnFloatingPointImages )
    pcl::View view( hv.Handle() );
    ImageVariant variant = view.Image();
    GenericImage<DoublePixelTraits>& image = variant.Image<DoublePixelTraits>();
-   FillRandom( image, 0.0, 1.0, 5 );
+   reference::FillRandom( image, 0.0, 1.0, 5 );
    const GenericImage<DoublePixelTraits> before = GenericImage<DoublePixelTraits>::OwnedCopy( image );
    DLModelBase m = ModelFor( image, view );
 
@@ -223,7 +214,7 @@ TEST_F( StretchTest, RoundTripOnIntegerImages )
    pcl::View view( hv.Handle() );
    ImageVariant variant = view.Image();
    GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
-   FillRandom( image, 0.0, 1.0, 9 );
+   reference::FillRandom( image, 0.0, 1.0, 9 );
    const GenericImage<UInt16PixelTraits> before = GenericImage<UInt16PixelTraits>::OwnedCopy( image );
    DLModelBase m = ModelFor( image, view );
 
@@ -248,28 +239,6 @@ TEST_F( StretchTest, RoundTripOnIntegerImages )
       }
 }
 
-TEST_F( StretchTest, DeStretchOfTheOutputUsesTheRecordedStretch )
-{
-   host::View& hv = m_host.CreateView( "out", 512, 512, 1, ColorSpace::Gray, 32, true );
-   hv.SetProperty( "Median", { 0.02 } );
-   hv.SetProperty( "MAD", { 0.001 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-   DLModelBase m = ModelFor( image, view );
-   m.StretchImage( image, view );
-
-   GenericImage<DoublePixelTraits> output( 4, 4, ColorSpace::Gray );
-   output = 0.25;
-   output( 1, 1 ) = 0.0;
-   output( 2, 2 ) = 1.0;
-   m.DeStretchImage( output );
-   EXPECT_NEAR( output( 0, 0 ), 0.02, 1e-12 );
-   EXPECT_EQ( output( 1, 1 ), m.stf[0].ShadowsClipping() );
-   // Above 1 by the clipping point: left for the caller to truncate.
-   EXPECT_EQ( output( 2, 2 ), 1.0 + m.stf[0].ShadowsClipping() );
-}
-
 TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
 {
    host::View& hv = m_host.CreateView( "complex", 512, 512, 1, ColorSpace::Gray, 32, true, true );
@@ -277,15 +246,7 @@ TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
    GenericImage<FloatPixelTraits> image( 512, 512, ColorSpace::Gray );
    DLModelBase m = ModelFor( image, view );
 
-   std::string direct;
-   try
-   {
-      m.IsSTFIdentity( view );
-   }
-   catch ( const Error& e )
-   {
-      direct = e.Message().ToStdUTF8();
-   }
+   const std::string direct = ErrorOf( [&] { m.IsSTFIdentity( view ); } );
    EXPECT_EQ( direct, "Unable to compute or fetch the view property MAD: Cannot compute MAD of a complex image" );
    EXPECT_EQ( ConsoleText(), "" ); // the identity test writes nothing
 
@@ -319,15 +280,8 @@ TEST_F( StretchTest, TooFewStatisticsOrTransferFunctionsAreRefused )
    EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ Critical } );
 
    m.stf.Clear();
-   try
-   {
-      m.DeStretchImage( image );
-      FAIL() << "no error";
-   }
-   catch ( const Error& e )
-   {
-      EXPECT_EQ( e.Message().ToStdUTF8(), "Missing screen transfer functions: 0 for an image of 3 channel(s)." );
-   }
+   EXPECT_EQ( ErrorOf( [&] { m.DeStretchImage( image ); } ),
+              "Missing screen transfer functions: 0 for an image of 3 channel(s)." );
 }
 
 } // namespace

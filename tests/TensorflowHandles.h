@@ -39,9 +39,10 @@ using UniqueTensor = std::unique_ptr<TF_Tensor, TFDeleter>;
 using UniqueBuffer = std::unique_ptr<TF_Buffer, TFDeleter>;
 using UniqueSession = std::unique_ptr<TF_Session, TFDeleter>; // declare after its graph
 
-// The graph of a serialized GraphDef, imported straight through TensorFlow.
-inline UniqueGraph ImportDirectly( const std::string& graphDef )
+// The graph of a kind (batch 1), imported straight through TensorFlow.
+inline UniqueGraph ImportDirectly( project_pelk::graphs::GraphKind kind )
 {
+   const std::string graphDef = project_pelk::graphs::MakeGraphDef( kind, { .batch = 1 } );
    UniqueGraph graph( TF_NewGraph() );
    UniqueStatus status( TF_NewStatus() );
    UniqueBuffer buffer( TF_NewBufferFromString( graphDef.data(), graphDef.size() ) );
@@ -52,20 +53,15 @@ inline UniqueGraph ImportDirectly( const std::string& graphDef )
    return graph;
 }
 
-inline UniqueGraph ImportDirectly( project_pelk::graphs::GraphKind kind )
-{
-   return ImportDirectly( project_pelk::graphs::MakeGraphDef( kind, { .batch = 1 } ) );
-}
-
 // A float tile batch of one tile: 1 x 512 x 512 x 3.
-inline std::vector<int64_t> TileDims( int64_t batch = 1 )
+inline std::vector<int64_t> TileDims()
 {
-   return { batch, project_pelk::graphs::TileSide, project_pelk::graphs::TileSide, project_pelk::graphs::TileChannels };
+   return { 1, project_pelk::graphs::TileSide, project_pelk::graphs::TileSide, project_pelk::graphs::TileChannels };
 }
 
-inline size_t TileElements( int64_t batch = 1 )
+inline size_t TileElements()
 {
-   return size_t( batch * project_pelk::graphs::TileSide * project_pelk::graphs::TileSide * project_pelk::graphs::TileChannels );
+   return size_t( project_pelk::graphs::TileSide * project_pelk::graphs::TileSide * project_pelk::graphs::TileChannels );
 }
 
 // Varied values of every kind a float can hold: normal, subnormal, signed

@@ -1,6 +1,7 @@
 // Tile grid: padded sizes, tile numbering and blending weights.
 #include "framework/TileGeometry.h"
-#include "platform/Exception.h"
+#include "framework/TileWeights.h"
+#include "tests/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -45,14 +46,7 @@ TEST( TileGeometry, SystemGeometryTable )
    }
 }
 
-TEST( TileGeometry, DefaultIsAllZero )
-{
-   TileGeometry g;
-   EXPECT_EQ( g.width + g.height + g.window + g.stride + g.margin + g.paddedWidth + g.paddedHeight + g.padLeft +
-                 g.padRight + g.padTop + g.padBottom + g.tileCount,
-              0 );
-}
-
+// Column by column: the inner loop runs down a column of tiles.
 TEST( TileGeometry, TilesAreNumberedColumnByColumn )
 {
    TileGeometry g = TileGeometry::ForImage( 1000, 700, 512, 480 );
@@ -61,13 +55,10 @@ TEST( TileGeometry, TilesAreNumberedColumnByColumn )
       EXPECT_EQ( g.TileCoords( k ), expected[k] ) << k;
    EXPECT_EQ( g.TileCoords( 6 ), std::make_tuple( 0, 0 ) );
    EXPECT_EQ( g.TileCoords( -1 ), std::make_tuple( 0, 0 ) );
-}
 
-TEST( TileGeometry, TileCoordsMatchesCountingThroughTheGrid )
-{
-   for ( int size : { 512, 961, 2000 } )
+   for ( int size : { 961, 2000 } )
    {
-      TileGeometry g = TileGeometry::ForImage( size, size + 333, 512, 480 );
+      g = TileGeometry::ForImage( size, size + 333, 512, 480 );
       int k = 0;
       for ( int x = 0; x <= g.paddedWidth - g.window; x += g.stride )
          for ( int y = 0; y <= g.paddedHeight - g.window; y += g.stride, ++k )
@@ -91,105 +82,88 @@ TEST( TileGeometry, WeightExamples )
    EXPECT_EQ( g.Weight( 0, 480, 490, 10 ), 220.0 / 1024 );
    EXPECT_EQ( g.Weight( 480, 0, 10, 490 ), 220.0 / 1024 );
    EXPECT_EQ( g.Weight( 480, 480, 10, 10 ), 100.0 / 1024 );
-}
 
-TEST( TileGeometry, WindowEqualToStrideWeighsOne )
-{
-   TileGeometry g = TileGeometry::ForImage( 1000, 700, 512, 512 );
+   // Without overlap every weight is one.
+   g = TileGeometry::ForImage( 1000, 700, 512, 512 );
    for ( int i : { 0, 1, 255, 256, 511 } )
       for ( int j : { 0, 7, 256, 511 } )
          EXPECT_EQ( g.Weight( 512, 0, i, j ), 1.0 );
 }
 
-// Sum of the weights each pixel receives, as the accumulation applies them.
-std::vector<double> WeightSums( const TileGeometry& g, double* minWeight, double* maxWeight )
+// The weights each pixel receives, as the accumulation applies them, lie in
+// [0, 1] and sum to one (exactly, or within a few ulps).
+void ExpectPartitionOfUnity( int width, int height, int window, int stride, bool wholePaddedImage, bool exact )
 {
+   SCOPED_TRACE( ::testing::Message() << width << "x" << height << " window " << window << " stride " << stride );
+   TileGeometry g = TileGeometry::ForImage( width, height, window, stride );
    std::vector<double> sum( size_t( g.paddedWidth ) * g.paddedHeight, 0.0 );
    const int m0 = std::max( 0, g.margin - g.stride / 2 );
-   *minWeight = 1, *maxWeight = 0;
    for ( int k = 0; k < g.tileCount; ++k )
    {
       auto [x, y] = g.TileCoords( k );
       for ( int i = m0; i < g.window - m0; ++i )
          for ( int j = m0; j < g.window - m0; ++j )
          {
-            double w = g.Weight( x, y, i, j );
-            *minWeight = std::min( *minWeight, w );
-            *maxWeight = std::max( *maxWeight, w );
+            const double w = g.Weight( x, y, i, j );
+            ASSERT_TRUE( w >= 0.0 && w <= 1.0 ) << w;
             sum[size_t( y + j ) * g.paddedWidth + x + i] += w;
          }
    }
-   return sum;
-}
-
-void ExpectPartitionOfUnity( int width, int height, int window, int stride, bool wholePaddedImage, bool exact )
-{
-   SCOPED_TRACE( ::testing::Message() << width << "x" << height << " window " << window << " stride " << stride );
-   TileGeometry g = TileGeometry::ForImage( width, height, window, stride );
-   double lo, hi;
-   std::vector<double> sum = WeightSums( g, &lo, &hi );
-   EXPECT_GE( lo, 0.0 );
-   EXPECT_LE( hi, 1.0 );
    const int x0 = wholePaddedImage ? 0 : g.padLeft, x1 = wholePaddedImage ? g.paddedWidth : g.padLeft + width;
    const int y0 = wholePaddedImage ? 0 : g.padTop, y1 = wholePaddedImage ? g.paddedHeight : g.padTop + height;
-   int bad = 0;
-   for ( int y = y0; y < y1 && bad < 5; ++y )
-      for ( int x = x0; x < x1 && bad < 5; ++x )
+   for ( int y = y0; y < y1; ++y )
+      for ( int x = x0; x < x1; ++x )
       {
-         double s = sum[size_t( y ) * g.paddedWidth + x];
-         bool ok = exact ? s == 1.0 : std::abs( s - 1.0 ) <= 4 * std::numeric_limits<double>::epsilon();
-         if ( !ok )
-         {
-            ADD_FAILURE() << "sum " << s << " at padded pixel (" << x << ", " << y << ")";
-            ++bad;
-         }
+         const double s = sum[size_t( y ) * g.paddedWidth + x];
+         ASSERT_TRUE( exact ? s == 1.0 : std::abs( s - 1.0 ) <= 4 * std::numeric_limits<double>::epsilon() )
+            << "sum " << s << " at padded pixel (" << x << ", " << y << ")";
       }
 }
 
-TEST( TileGeometry, PartitionOfUnityWithTheSystemGeometry )
+TEST( TileGeometry, PartitionOfUnity )
 {
+   // The system's geometry: exactly one over the whole padded image.
    for ( auto [w, h] : { std::pair{ 512, 512 }, { 960, 960 }, { 961, 961 }, { 1000, 700 }, { 1500, 513 }, { 2000, 1441 } } )
       ExpectPartitionOfUnity( w, h, 512, 480, true, true );
-}
-
-TEST( TileGeometry, PartitionOfUnityInTheWideOverlapRegime )
-{
-   // Stride below half the window: ramps overlap over more than two tiles.
    for ( auto [w, h] : { std::pair{ 64, 64 }, { 100, 77 }, { 129, 200 } } )
    {
-      ExpectPartitionOfUnity( w, h, 64, 16, false, false );
-      ExpectPartitionOfUnity( w, h, 64, 24, false, false );
-   }
-}
-
-TEST( TileGeometry, PartitionOfUnityWithOtherEvenGeometries )
-{
-   for ( auto [w, h] : { std::pair{ 64, 64 }, { 100, 77 }, { 129, 200 } } )
-   {
-      ExpectPartitionOfUnity( w, h, 64, 48, true, false );
-      ExpectPartitionOfUnity( w, h, 64, 32, true, false );
-      ExpectPartitionOfUnity( w, h, 64, 62, true, false );
+      for ( int stride : { 48, 32, 62 } )
+         ExpectPartitionOfUnity( w, h, 64, stride, true, false );
+      // Stride below half the window: ramps overlap over more than two tiles.
+      for ( int stride : { 16, 24 } )
+         ExpectPartitionOfUnity( w, h, 64, stride, false, false );
    }
 }
 
 TEST( TileGeometry, RefusesGeometriesThatCannotTile )
 {
-   auto message = []( int window, int stride ) {
-      try
-      {
-         TileGeometry::ForImage( 1000, 1000, window, stride );
-      }
-      catch ( const pcl::Error& e )
-      {
-         return e.Message().ToStdUTF8();
-      }
-      return std::string( "no error" );
-   };
+   auto message = []( int window, int stride ) { return ErrorOf( [=] { TileGeometry::ForImage( 1000, 1000, window, stride ); } ); };
    EXPECT_EQ( message( 512, 0 ), "Invalid tile geometry: window 512 and stride 0 must be at least 1." );
    EXPECT_EQ( message( 0, 480 ), "Invalid tile geometry: window 0 and stride 480 must be at least 1." );
    EXPECT_EQ( message( 511, 479 ), "Invalid tile geometry: the window (511) must be even." );
    EXPECT_EQ( message( 512, 511 ), "Invalid tile geometry: window - stride (512 - 511) must be even." );
    EXPECT_EQ( message( 512, 477 ), "Invalid tile geometry: window - stride (512 - 477) must be even." );
+}
+
+TEST( TileWeights, EveryKindOfTileMatchesWeight )
+{
+   // Geometries with one tile column or row (a tile both first and last),
+   // in both regimes, and the system's.
+   const int geometries[][4] = { { 1000, 700, 512, 480 }, { 40, 100, 64, 48 }, { 100, 40, 64, 16 }, { 129, 200, 64, 24 } };
+   for ( const auto& k : geometries )
+   {
+      const TileGeometry g = TileGeometry::ForImage( k[0], k[1], k[2], k[3] );
+      project_pelk::TileWeights weights;
+      for ( int t = 0; t < g.tileCount; ++t )
+      {
+         const auto [x, y] = g.TileCoords( t );
+         const double* table = weights.For( g, x, y );
+         for ( int j = 0; j < g.window; ++j )
+            for ( int i = 0; i < g.window; ++i )
+               ASSERT_EQ( table[j * g.window + i], g.Weight( x, y, i, j ) )
+                  << k[0] << "x" << k[1] << " tile " << t << " at " << i << ", " << j;
+      }
+   }
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "module/VelqoraTensorflow.h"
 #include "platform/HostCall.h"
+#include "tests/ErrorOf.h"
+#include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"
 
 #include <atomic>
@@ -12,7 +14,6 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 using namespace pcl;
 using project_pelk::graphs::GraphKind;
@@ -27,24 +28,6 @@ namespace
 class EngineTest : public HostTest
 {
 protected:
-   void SetUp() override
-   {
-      HostTest::SetUp();
-      m_previous = std::filesystem::current_path();
-      m_dir = std::filesystem::temp_directory_path() /
-              ( "velqora-engine-" + std::to_string( ::getpid() ) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() );
-      std::filesystem::create_directories( m_dir );
-      std::filesystem::current_path( m_dir );
-   }
-
-   void TearDown() override
-   {
-      std::filesystem::current_path( m_previous );
-      std::filesystem::remove_all( m_dir );
-      HostTest::TearDown();
-   }
-
    void Weights( GraphKind kind, const GraphParameters& parameters = {}, const char* name = "Velqora_weights_v2.pb" )
    {
       WriteGraphFile( name, kind, parameters );
@@ -86,19 +69,7 @@ protected:
    template <class P>
    std::string Failure( host::View& v, const VelqoraInstance& instance )
    {
-      try
-      {
-         Run<P>( v, instance );
-      }
-      catch ( const ProcessAborted& )
-      {
-         return "aborted";
-      }
-      catch ( const Error& e )
-      {
-         return e.Message().ToStdUTF8();
-      }
-      return "completed";
+      return ErrorOf( [&] { Run<P>( v, instance ); } );
    }
 
    static std::vector<std::vector<char>> Snapshot( const host::View& v )
@@ -112,6 +83,21 @@ protected:
       return s;
    }
 
+   // Every step-th sample of every channel against the value expected from the
+   // sample before the run, both read as normalised values.
+   template <class P, class F>
+   static void ExpectSamples( const host::View& v, const std::vector<std::vector<char>>& before, size_t step,
+                              double tolerance, F expected )
+   {
+      for ( int c = 0; c < v.NumberOfChannels(); ++c )
+      {
+         const auto* was = reinterpret_cast<const typename P::sample*>( before[c].data() );
+         const auto* now = v.Samples<typename P::sample>( c );
+         for ( size_t i = 0; i < size_t( v.Width() ) * v.Height(); i += step )
+            ASSERT_NEAR( P::FromSample( now[i] ), expected( P::FromSample( was[i] ), c ), tolerance ) << c << ", " << i;
+      }
+   }
+
    static VelqoraInstance Nonlinear( double amount = 1.0 )
    {
       VelqoraInstance instance;
@@ -120,7 +106,8 @@ protected:
       return instance;
    }
 
-   std::filesystem::path m_previous, m_dir;
+   ScratchDirectory m_dir;
+   WorkingDirectory m_cwd{ m_dir.Path() };
    int m_views = 0;
 };
 
@@ -134,15 +121,7 @@ TEST_F( EngineTest, IdentityReproducesEveryPixelType )
       host::View& v = PatternView<P>( 600, 530, ColorSpace::RGB );
       std::vector<std::vector<char>> before = Snapshot( v );
       Run<P>( v, Nonlinear() );
-      double worst = 0;
-      for ( int c = 0; c < 3; ++c )
-      {
-         const auto* was = reinterpret_cast<const typename P::sample*>( before[c].data() );
-         const auto* now = v.Samples<typename P::sample>( c );
-         for ( size_t i = 0; i < size_t( 600 ) * 530; ++i )
-            worst = std::max( worst, std::abs( P::FromSample( now[i] ) - P::FromSample( was[i] ) ) );
-      }
-      EXPECT_LE( worst, tolerance );
+      ExpectSamples<P>( v, before, 1, tolerance, []( double x, int ) { return x; } );
    };
    check( FloatPixelTraits(), 1.2e-7 );
    check( DoublePixelTraits(), 1e-7 );
@@ -153,10 +132,7 @@ TEST_F( EngineTest, IdentityReproducesEveryPixelType )
 
 TEST_F( EngineTest, StrengthZeroKeepsTheSourceAndHalfMixes )
 {
-   GraphParameters affine;
-   affine.scale = 0.5f;
-   affine.offset = 0.25f;
-   Weights( GraphKind::Affine, affine );
+   Weights( GraphKind::Affine, { .scale = 0.5f, .offset = 0.25f } );
 
    host::View& kept = PatternView<UInt16PixelTraits>( 512, 512, ColorSpace::RGB );
    std::vector<std::vector<char>> before = Snapshot( kept );
@@ -166,37 +142,23 @@ TEST_F( EngineTest, StrengthZeroKeepsTheSourceAndHalfMixes )
    host::View& half = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
    std::vector<std::vector<char>> source = Snapshot( half );
    Run<FloatPixelTraits>( half, Nonlinear( 0.5 ) );
-   for ( int c = 0; c < 3; ++c )
-   {
-      const float* was = reinterpret_cast<const float*>( source[c].data() );
-      const float* now = half.Samples<float>( c );
-      for ( size_t i = 0; i < size_t( 512 ) * 512; i += 101 )
-         ASSERT_NEAR( now[i], 0.5 * ( 0.5 * was[i] + 0.25 ) + 0.5 * was[i], 1e-6 ) << i;
-   }
+   ExpectSamples<FloatPixelTraits>( half, source, 101, 1e-6,
+                                    []( double x, int ) { return 0.5 * ( 0.5 * x + 0.25 ) + 0.5 * x; } );
 }
 
 TEST_F( EngineTest, AffineNetworkIsTruncatedToTheUnitRange )
 {
-   GraphParameters affine;
-   affine.scale = 1.5f;
-   affine.offset = -0.1f;
-   Weights( GraphKind::Affine, affine );
+   Weights( GraphKind::Affine, { .scale = 1.5f, .offset = -0.1f } );
    host::View& v = PatternView<DoublePixelTraits>( 700, 600, ColorSpace::RGB );
    std::vector<std::vector<char>> source = Snapshot( v );
    Run<DoublePixelTraits>( v, Nonlinear() );
    int clippedLow = 0, clippedHigh = 0;
-   for ( int c = 0; c < 3; ++c )
-   {
-      const double* was = reinterpret_cast<const double*>( source[c].data() );
-      const double* now = v.Samples<double>( c );
-      for ( size_t i = 0; i < size_t( 700 ) * 600; ++i )
-      {
-         double expected = std::clamp( 1.5 * double( float( was[i] ) ) - 0.1, 0.0, 1.0 );
-         ASSERT_NEAR( now[i], expected, 1e-6 ) << i;
-         clippedLow += now[i] == 0.0;
-         clippedHigh += now[i] == 1.0;
-      }
-   }
+   ExpectSamples<DoublePixelTraits>( v, source, 1, 1e-6, [&]( double x, int ) {
+      const double expected = std::clamp( 1.5 * double( float( x ) ) - 0.1, 0.0, 1.0 );
+      clippedLow += expected == 0.0;
+      clippedHigh += expected == 1.0;
+      return expected;
+   } );
    EXPECT_GT( clippedLow, 0 );
    EXPECT_GT( clippedHigh, 0 );
 }
@@ -230,13 +192,20 @@ TEST_F( EngineTest, TranscriptOfASmallRun )
    EXPECT_EQ( lines[20], "Done!" );
 }
 
-TEST_F( EngineTest, GrayscaleRunsWithVersionTwo )
+TEST_F( EngineTest, GrayscaleRunsWithVersionTwoAlsoForAnUnknownModelIndex )
 {
    Weights( GraphKind::Identity );
-   host::View& v = PatternView<UInt16PixelTraits>( 512, 700, ColorSpace::Gray );
-   std::vector<std::vector<char>> before = Snapshot( v );
-   Run<UInt16PixelTraits>( v, Nonlinear() );
-   EXPECT_EQ( Snapshot( v ), before ) << "three equal channels averaged back";
+   for ( int model : { 0, 2 } )
+   {
+      host::View& v = PatternView<UInt16PixelTraits>( 512, 700, ColorSpace::Gray );
+      std::vector<std::vector<char>> before = Snapshot( v );
+      VelqoraInstance instance = Nonlinear();
+      instance.model = model;
+      HostConsole().ClearTranscript();
+      Run<UInt16PixelTraits>( v, instance );
+      EXPECT_EQ( Snapshot( v ), before ) << "three equal channels averaged back";
+      EXPECT_EQ( ConsoleLines()[9], "Model version: 2" );
+   }
 }
 
 TEST_F( EngineTest, VersionOneRefusesGrayscaleAfterTheReport )
@@ -259,16 +228,6 @@ TEST_F( EngineTest, VersionOneRefusesGrayscaleAfterTheReport )
    }
 }
 
-TEST_F( EngineTest, UnknownModelIndexUsesVersionTwo )
-{
-   Weights( GraphKind::Identity );
-   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::Gray );
-   VelqoraInstance instance = Nonlinear();
-   instance.model = 2;
-   Run<FloatPixelTraits>( v, instance );
-   EXPECT_EQ( ConsoleLines()[9], "Model version: 2" );
-}
-
 TEST_F( EngineTest, LinearWithTheAutomaticStretch )
 {
    Weights( GraphKind::Identity );
@@ -285,15 +244,9 @@ TEST_F( EngineTest, LinearWithTheAutomaticStretch )
    EXPECT_NE( text.find( "\033[35mUsing Auto Stretch to transform the image!\033[39m" ), std::string::npos );
    // Stretched, denoised by the identity and destretched: each sample comes
    // back, raised to the channel's shadows clipping point.
-   for ( int c = 0; c < 3; ++c )
-   {
-      const double madN = mad[c] * 1.4826;
-      const double c0 = std::clamp( median[c] - 2.8 * madN, 0.0, 1.0 );
-      const float* was = reinterpret_cast<const float*>( source[c].data() );
-      const float* now = v.Samples<float>( c );
-      for ( size_t i = 0; i < size_t( 600 ) * 520; i += 37 )
-         ASSERT_NEAR( now[i], std::max<double>( was[i], c0 ), 2e-4 ) << c << " " << i;
-   }
+   ExpectSamples<FloatPixelTraits>( v, source, 37, 2e-4, [&]( double x, int c ) {
+      return std::max( x, std::clamp( median[c] - 2.8 * ( mad[c] * 1.4826 ), 0.0, 1.0 ) );
+   } );
 }
 
 TEST_F( EngineTest, LinearWithTheUsersScreenTransferFunction )
@@ -305,60 +258,48 @@ TEST_F( EngineTest, LinearWithTheUsersScreenTransferFunction )
    std::vector<std::vector<char>> source = Snapshot( v );
    Run<UInt16PixelTraits>( v, VelqoraInstance() );
    EXPECT_NE( ConsoleText().find( "Using STF parameters set by user to stretch the image\n" ), std::string::npos );
-   for ( int c = 0; c < 3; ++c )
-   {
-      const uint16_t* was = reinterpret_cast<const uint16_t*>( source[c].data() );
-      const uint16_t* now = v.Samples<uint16_t>( c );
-      for ( size_t i = 0; i < size_t( 512 ) * 512; i += 13 )
-         ASSERT_NEAR( UInt16PixelTraits::FromSample( now[i] ),
-                      std::max( 0.1, UInt16PixelTraits::FromSample( was[i] ) ), 2e-4 ) << i;
-   }
+   ExpectSamples<UInt16PixelTraits>( v, source, 13, 2e-4, []( double x, int ) { return std::max( 0.1, x ); } );
 }
 
-TEST_F( EngineTest, NonFiniteOutputLeavesTheImageAsItWas )
+TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
 {
+   const struct
+   {
+      GraphKind kind;
+      const char* message;
+   } cases[] = {
+      { GraphKind::NaN, "Model output contains a non-finite sample at tile 0." },
+      { GraphKind::WrongType, "Velqora TensorFlow inference failed: output tensor has element type 2, expected 32-bit float." },
+      { GraphKind::WrongShape, "Velqora TensorFlow inference failed: output tensor holds 1048576 bytes, expected 3145728." },
+      { GraphKind::NoIdentity, "TensorFlow graph does not contain required operation: Identity" },
+   };
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
+   const std::vector<std::vector<char>> before = Snapshot( v );
+   for ( const auto& c : cases )
+   {
+      Weights( c.kind );
+      for ( int linear : { 0, 1 } )
+      {
+         VelqoraInstance instance;
+         instance.linear = linear;
+         EXPECT_EQ( Failure<FloatPixelTraits>( v, instance ), c.message ) << "linear " << linear;
+         EXPECT_EQ( Snapshot( v ), before ) << c.message << ", linear " << linear;
+      }
+   }
+
+   // As the host runs it, the error is reported.
    Weights( GraphKind::NaN );
-   for ( int linear : { 0, 1 } )
-   {
-      host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
-      std::vector<std::vector<char>> before = Snapshot( v );
-      VelqoraInstance instance;
-      instance.linear = linear;
-      HostConsole().ClearTranscript();
-      EXPECT_FALSE( RunAsHost<FloatPixelTraits>( v, instance ) );
-      EXPECT_EQ( Snapshot( v ), before ) << "linear " << linear;
-      EXPECT_NE( ConsoleText().find( "<end><cbr>\033[31m*** Error: Model output contains a non-finite sample at tile 0."
-                                     "\033[39m<end><cbr>" ),
-                 std::string::npos );
-   }
-}
+   HostConsole().ClearTranscript();
+   EXPECT_FALSE( RunAsHost<FloatPixelTraits>( v, VelqoraInstance() ) );
+   EXPECT_NE( ConsoleText().find( "<end><cbr>\033[31m*** Error: Model output contains a non-finite sample at tile 0."
+                                  "\033[39m<end><cbr>" ),
+              std::string::npos );
 
-TEST_F( EngineTest, OutputOfTheWrongTypeOrShapeIsRefused )
-{
-   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
-   std::vector<std::vector<char>> before = Snapshot( v );
-   Weights( GraphKind::WrongType );
-   EXPECT_EQ( Failure<FloatPixelTraits>( v, Nonlinear() ),
-              "Velqora TensorFlow inference failed: output tensor has element type 2, expected 32-bit float." );
-   Weights( GraphKind::WrongShape );
-   EXPECT_EQ( Failure<FloatPixelTraits>( v, Nonlinear() ),
-              "Velqora TensorFlow inference failed: output tensor holds 1048576 bytes, expected 3145728." );
-   EXPECT_EQ( Snapshot( v ), before );
-}
-
-TEST_F( EngineTest, MissingOperationsAndWeights )
-{
-   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
-   std::vector<std::vector<char>> before = Snapshot( v );
-   Weights( GraphKind::NoIdentity );
-   EXPECT_EQ( Failure<FloatPixelTraits>( v, VelqoraInstance() ),
-              "TensorFlow graph does not contain required operation: Identity" );
-   EXPECT_EQ( Snapshot( v ), before ) << "linear run restored";
    std::filesystem::remove( "Velqora_weights_v2.pb" );
    HostConsole().ClearTranscript();
    if ( !std::filesystem::exists( "/opt/PixInsight/bin/Velqora_weights_v2.pb" ) )
    {
-      EXPECT_NE( Failure<FloatPixelTraits>( v, VelqoraInstance() ), "completed" );
+      EXPECT_NE( Failure<FloatPixelTraits>( v, VelqoraInstance() ), "no error" );
       EXPECT_NE( ConsoleText().find( "\033[31mUnable to load graph definition from /opt/PixInsight/bin/!\033[39m" ),
                  std::string::npos );
    }

@@ -1,0 +1,23 @@
+#ifndef VELQORA_TESTS_ERROR_OF_H
+#define VELQORA_TESTS_ERROR_OF_H
+
+#include "platform/Exception.h"
+
+#include <string>
+
+// The message of the pcl::Error a call throws, or "no error".
+template <class F>
+std::string ErrorOf( F&& call )
+{
+   try
+   {
+      call();
+   }
+   catch ( const pcl::Error& e )
+   {
+      return e.Message().ToStdUTF8();
+   }
+   return "no error";
+}
+
+#endif
