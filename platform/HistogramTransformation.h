@@ -2,9 +2,9 @@
 #define PCL_HISTOGRAM_TRANSFORMATION_H
 
 #include "platform/GenericImage.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace pcl
@@ -78,31 +78,6 @@ private:
    bool HasClipping() const noexcept { return m_c0 != 0 || m_c1 != 1; }
    bool HasMTF() const noexcept { return m_m != 0.5; }
    bool HasRange() const noexcept { return m_r0 != 0 || m_r1 != 1; }
-
-   // Runs f( row ) for rows [0, count), spread over worker threads.
-   template <typename F>
-   static void ParallelRows( int count, F&& f )
-   {
-      int workers = int( std::min<unsigned>( std::max( 1u, std::thread::hardware_concurrency() ), 16u ) );
-      workers = std::max( 1, std::min( workers, count / 16 ) );
-      if ( workers <= 1 )
-      {
-         for ( int r = 0; r < count; ++r )
-            f( r );
-         return;
-      }
-      std::vector<std::thread> threads;
-      threads.reserve( workers - 1 );
-      auto run = [&]( int w ) {
-         for ( int r = int( int64_t( count ) * w / workers ), end = int( int64_t( count ) * ( w + 1 ) / workers ); r < end; ++r )
-            f( r );
-      };
-      for ( int w = 1; w < workers; ++w )
-         threads.emplace_back( run, w );
-      run( 0 );
-      for ( std::thread& t : threads )
-         t.join();
-   }
 };
 
 template <class P>
@@ -140,14 +115,17 @@ void HistogramTransformation::Apply( GenericImage<P>& image ) const
       for ( int y0 = r.y0; y0 < r.y1; y0 += blockRows )
       {
          const int rows = std::min( blockRows, r.y1 - y0 );
-         ParallelRows( rows, [&]( int k ) {
-            sample* row = image.ScanLine( y0 + k, c );
-            if constexpr ( useTable )
-               for ( int x = r.x0; x < r.x1; ++x )
-                  row[x] = table[row[x]];
-            else
-               for ( int x = r.x0; x < r.x1; ++x )
-                  row[x] = P::ToSample( Transform( P::FromSample( row[x] ) ) );
+         ParallelFor( size_t( rows ), 16, [&]( size_t first, size_t end ) {
+            for ( size_t k = first; k < end; ++k )
+            {
+               sample* row = image.ScanLine( y0 + int( k ), c );
+               if constexpr ( useTable )
+                  for ( int x = r.x0; x < r.x1; ++x )
+                     row[x] = table[row[x]];
+               else
+                  for ( int x = r.x0; x < r.x1; ++x )
+                     row[x] = P::ToSample( Transform( P::FromSample( row[x] ) ) );
+            }
          } );
          if ( report )
             status += size_t( rows );

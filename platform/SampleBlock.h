@@ -7,9 +7,11 @@ namespace pcl
 {
 
 // The memory of one image channel. Large blocks come straight from the
-// system as zeroed pages: a working image of a few hundred megabytes then
-// costs no separate zeroing pass. (Asking for huge pages made the kernel
-// compact memory on each fault, which cost far more than it saved.)
+// system as zeroed pages, which are made present at once by worker threads:
+// a working image of a few hundred megabytes then costs no separate zeroing
+// pass, and the system's page zeroing is spread over the cores. (Asking for
+// huge pages made the kernel compact memory on each fault, which cost far
+// more than it saved.)
 class SampleBlock
 {
 public:
