@@ -6,6 +6,8 @@
 #include "platform/File.h"
 #include "platform/GenericImage.h"
 #include "platform/HistogramTransformation.h"
+#include "platform/Parallel.h"
+#include "platform/SampleBlock.h"
 #include "platform/View.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <atomic>
 
 using namespace pcl;
 
@@ -262,6 +265,33 @@ TEST( File, ExistsAndReadFile )
    EXPECT_EQ( ErrorOf( [&] { File::ReadFile( missing ); } ), missing + ": Unable to open file: No such file or directory" );
    EXPECT_EQ( ErrorOf( [&] { File::ReadFile( directory ); } ), directory + ": Not a regular file" );
    EXPECT_EQ( ErrorOf( [] { File::ReadFile( "" ); } ), "Invalid or empty file name" );
+}
+
+TEST( Parallel, EveryIndexOnceWhateverTheSplit )
+{
+   for ( size_t count : { size_t( 0 ), size_t( 1 ), size_t( 7 ), size_t( 1000 ), size_t( 100003 ) } )
+   {
+      std::vector<std::atomic<int>> visits( count );
+      pcl::ParallelFor( count, 3, [&]( size_t first, size_t end ) {
+         for ( size_t k = first; k < end; ++k )
+            ++visits[k];
+      } );
+      for ( size_t k = 0; k < count; ++k )
+         ASSERT_EQ( visits[k], 1 ) << count << " " << k;
+   }
+}
+
+TEST( SampleBlock, LargeAndSmallBlocksComeZeroed )
+{
+   for ( size_t bytes : { size_t( 100 ), size_t( 64 ) << 20 } )
+   {
+      pcl::SampleBlock block( bytes, true );
+      const auto* p = static_cast<const unsigned char*>( block.Get() );
+      ASSERT_NE( p, nullptr );
+      for ( size_t k = 0; k < bytes; k += 4093 )
+         ASSERT_EQ( p[k], 0 ) << bytes << " " << k;
+      EXPECT_EQ( p[bytes - 1], 0 );
+   }
 }
 
 TEST( Array, ReleaseHandsOverTheBlock )
