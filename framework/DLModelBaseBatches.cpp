@@ -117,8 +117,8 @@ void DLModelBase::WriteOutputBatch( GenericImage<DoublePixelTraits>& output, flo
       // lets the sums run in vector registers. Only the order between
       // different pixels changes: each pixel's channel still receives its
       // additions in order (tiles in index order, a grayscale pixel's three
-      // channels in order).
-      // The tile's weights, each computed once for its kind of tile.
+      // channels in order). The tile's weights are computed once for its kind
+      // of tile.
       const double* tileWeights = weightTables.For( geometry, x, y );
       for ( int i0 = m0; i0 < end; i0 += ColumnBlock )
       {

@@ -16,16 +16,14 @@ namespace tf = project_pelk::tensorflow;
 namespace
 {
 
-// Closes and deletes a session that never reached its owner's guard.
+// Closes and deletes a session that never reached its owner's guard, as a
+// guard holding only the session does.
 struct SessionCloser
 {
    void operator()( TF_Session* session ) const noexcept
    {
-      tf::StatusGuard status;
-      if ( status.Get() == nullptr )
-         return; // nothing may be passed a null status
-      TF_CloseSession( session, status.Get() );
-      TF_DeleteSession( session, status.Get() );
+      tf::SessionGuard orphan;
+      orphan.session = session;
    }
 };
 

@@ -4,6 +4,7 @@
 #include "host/HostConsole.h"
 #include "host/HostView.h"
 #include "platform/HostInterface.h"
+#include "platform/Utf16.h"
 
 #include <memory>
 #include <string>
@@ -36,7 +37,7 @@ public:
    bool IsRootThread() const noexcept { return std::this_thread::get_id() == m_rootThread; }
 
    // The text of the last failure of a host function.
-   void SetLastError( const std::string& text ) { m_lastError = FromUTF8( text ); }
+   void SetLastError( const std::string& text ) { m_lastError = utf::FromUTF8( text ); }
    const std::u16string& LastError() const noexcept { return m_lastError; }
 
 private:

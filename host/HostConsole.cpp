@@ -7,19 +7,9 @@
 namespace host
 {
 
-std::string ToUTF8( const std::u16string& text )
-{
-   return utf::ToUTF8( text );
-}
-
-std::u16string FromUTF8( const std::string& text )
-{
-   return utf::FromUTF8( text );
-}
-
 void Console::Write( const std::u16string& text )
 {
-   std::string utf8 = ToUTF8( text );
+   std::string utf8 = utf::ToUTF8( text );
    std::lock_guard<std::mutex> lock( m_mutex );
    m_transcript += utf8;
    if ( m_echo )

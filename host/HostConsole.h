@@ -38,9 +38,6 @@ private:
    std::atomic<bool> m_abortRequested{ false };
 };
 
-std::string ToUTF8( const std::u16string& text );
-std::u16string FromUTF8( const std::string& text );
-
 } // host
 
 #endif
