@@ -10,8 +10,8 @@
 
 #include "framework/DLModelBase.h"
 #include "host/Host.h"
-#include "platform/Host.h"
-#include "platform/View.h"
+#include "platform/module/Host.h"
+#include "platform/image/View.h"
 
 #include <algorithm>
 #include <chrono>

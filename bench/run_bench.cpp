@@ -5,7 +5,7 @@
 #include "framework/TileGeometry.h"
 #include "host/Host.h"
 #include "module/VelqoraTensorflow.h"
-#include "platform/Host.h"
+#include "platform/module/Host.h"
 #include "tools/GraphWriter.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "framework/DLModelBase.h"
 
-#include "platform/ColorSpace.h"
-#include "platform/Console.h"
-#include "platform/Exception.h"
+#include "platform/image/ColorSpace.h"
+#include "platform/core/Console.h"
+#include "platform/core/Exception.h"
 
 namespace pcl
 {

@@ -3,11 +3,11 @@
 
 #include "framework/TileGeometry.h"
 #include "framework/TileWeights.h"
-#include "platform/Array.h"
-#include "platform/GenericImage.h"
-#include "platform/HistogramTransformation.h"
-#include "platform/String.h"
-#include "platform/View.h"
+#include "platform/core/Array.h"
+#include "platform/image/GenericImage.h"
+#include "platform/image/HistogramTransformation.h"
+#include "platform/core/String.h"
+#include "platform/image/View.h"
 
 #include <span>
 #include <tuple>

@@ -1,7 +1,7 @@
 #include "framework/DLModelBase.h"
 
 #include "framework/FiniteCheck.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "framework/DLModelBase.h"
 
-#include "platform/Console.h"
-#include "platform/Exception.h"
+#include "platform/core/Console.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 

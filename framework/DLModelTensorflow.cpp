@@ -1,10 +1,10 @@
 #include "framework/DLModelTensorflow.h"
 
 #include "framework/TensorflowGuards.h"
-#include "platform/Array.h"
-#include "platform/Console.h"
-#include "platform/Exception.h"
-#include "platform/File.h"
+#include "platform/core/Array.h"
+#include "platform/core/Console.h"
+#include "platform/core/Exception.h"
+#include "platform/core/File.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 #define VELQORA_DL_MODEL_TENSORFLOW_H
 
 #include "framework/DLModelBase.h"
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 #include <tensorflow/c/c_api.h>
 

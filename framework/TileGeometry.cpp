@@ -1,6 +1,6 @@
 #include "framework/TileGeometry.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 

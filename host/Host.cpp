@@ -188,17 +188,9 @@ extern "C" void* ResolveHostFunction( const char* name )
       void* function;
    };
    static const Entry table[] = {
-      { "HostLastError", reinterpret_cast<void*>( &HostLastError ) },
-      { "ConsoleWrite", reinterpret_cast<void*>( &ConsoleWrite ) },
-      { "ConsoleEnableAbort", reinterpret_cast<void*>( &ConsoleEnableAbort ) },
-      { "ConsoleAbortRequested", reinterpret_cast<void*>( &ConsoleAbortRequested ) },
-      { "ViewGetImage", reinterpret_cast<void*>( &ViewGetImage ) },
-      { "ViewAllocateImage", reinterpret_cast<void*>( &ViewAllocateImage ) },
-      { "ViewGetScreenTransferFunctions", reinterpret_cast<void*>( &ViewGetScreenTransferFunctions ) },
-      { "ViewComputeOrFetchProperty", reinterpret_cast<void*>( &ViewComputeOrFetchProperty ) },
-      { "ViewFullId", reinterpret_cast<void*>( &ViewFullId ) },
-      { "ViewLock", reinterpret_cast<void*>( &ViewLock ) },
-      { "ViewUnlock", reinterpret_cast<void*>( &ViewUnlock ) },
+#define HOST_FUNCTION_ENTRY( name ) { #name, reinterpret_cast<void*>( &name ) },
+      HOST_API_FUNCTIONS( HOST_FUNCTION_ENTRY )
+#undef HOST_FUNCTION_ENTRY
    };
    if ( name == nullptr || Host::Current() == nullptr )
       return nullptr;

@@ -3,8 +3,8 @@
 
 #include "host/HostConsole.h"
 #include "host/HostView.h"
-#include "platform/HostInterface.h"
-#include "platform/Utf16.h"
+#include "platform/module/HostInterface.h"
+#include "platform/core/Utf16.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "host/HostConsole.h"
 
-#include "platform/Utf16.h"
+#include "platform/core/Utf16.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #ifndef VELQORA_INSTANCE_H
 #define VELQORA_INSTANCE_H
 
-#include "platform/PixelTraits.h"
+#include "platform/image/PixelTraits.h"
 
 namespace pcl
 {

@@ -1,10 +1,10 @@
 #include "module/VelqoraTensorflow.h"
 
 #include "framework/TensorflowGuards.h"
-#include "platform/Console.h"
-#include "platform/Exception.h"
-#include "platform/StandardStatus.h"
-#include "platform/StatusMonitor.h"
+#include "platform/core/Console.h"
+#include "platform/core/Exception.h"
+#include "platform/image/StandardStatus.h"
+#include "platform/image/StatusMonitor.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,8 +3,8 @@
 
 #include "framework/DLModelTensorflow.h"
 #include "module/VelqoraInstance.h"
-#include "platform/GenericImage.h"
-#include "platform/View.h"
+#include "platform/image/GenericImage.h"
+#include "platform/image/View.h"
 
 namespace pcl
 {

@@ -4,7 +4,7 @@
 // in TensorflowCallOrderTest.
 #include "framework/DLModelTensorflow.h"
 #include "framework/TensorflowGuards.h"
-#include "platform/File.h"
+#include "platform/core/File.h"
 #include "tests/ErrorOf.h"
 #include "tests/HostFixture.h"
 #include "tests/ScratchDirectory.h"

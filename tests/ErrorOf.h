@@ -1,7 +1,7 @@
 #ifndef VELQORA_TESTS_ERROR_OF_H
 #define VELQORA_TESTS_ERROR_OF_H
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 #define VELQORA_TESTS_HOST_FIXTURE_H
 
 #include "host/Host.h"
-#include "platform/Host.h"
+#include "platform/module/Host.h"
 
 #include <gtest/gtest.h>
 

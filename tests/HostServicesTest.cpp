@@ -2,10 +2,10 @@
 // enters the module.
 #include "HostFixture.h"
 
-#include "platform/HostCall.h"
-#include "platform/StandardStatus.h"
-#include "platform/StatusMonitor.h"
-#include "platform/View.h"
+#include "platform/module/HostCall.h"
+#include "platform/image/StandardStatus.h"
+#include "platform/image/StatusMonitor.h"
+#include "platform/image/View.h"
 #include "tests/ErrorOf.h"
 
 #include <chrono>

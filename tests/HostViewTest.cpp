@@ -1,7 +1,7 @@
 // The host's per-channel statistics "Median" and "MAD".
 #include "host/HostView.h"
-#include "platform/ColorSpace.h"
-#include "platform/PixelTraits.h"
+#include "platform/image/ColorSpace.h"
+#include "platform/image/PixelTraits.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // transformations, strings, console and files.
 #include "HostFixture.h"
 
-#include "platform/Console.h"
-#include "platform/File.h"
-#include "platform/GenericImage.h"
-#include "platform/HistogramTransformation.h"
-#include "platform/Parallel.h"
-#include "platform/SampleBlock.h"
-#include "platform/View.h"
+#include "platform/core/Console.h"
+#include "platform/core/File.h"
+#include "platform/image/GenericImage.h"
+#include "platform/image/HistogramTransformation.h"
+#include "platform/core/Parallel.h"
+#include "platform/image/SampleBlock.h"
+#include "platform/image/View.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 

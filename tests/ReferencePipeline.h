@@ -8,7 +8,7 @@
 // for bit, and the benchmark times both.
 
 #include "framework/DLModelBase.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "ReferencePipeline.h"
 
 #include "framework/DLModelBase.h"
-#include "platform/View.h"
+#include "platform/image/View.h"
 #include "tests/ErrorOf.h"
 
 #include <cmath>

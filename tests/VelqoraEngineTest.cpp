@@ -3,7 +3,7 @@
 #include "HostFixture.h"
 
 #include "module/VelqoraTensorflow.h"
-#include "platform/HostCall.h"
+#include "platform/module/HostCall.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"

@@ -1,8 +1,8 @@
 #ifndef PCL_HISTOGRAM_TRANSFORMATION_H
 #define PCL_HISTOGRAM_TRANSFORMATION_H
 
-#include "platform/GenericImage.h"
-#include "platform/Parallel.h"
+#include "platform/image/GenericImage.h"
+#include "platform/core/Parallel.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "platform/Console.h"
+#include "platform/core/Console.h"
 
-#include "platform/Host.h"
+#include "platform/module/Host.h"
 
 namespace pcl
 {

@@ -1,7 +1,7 @@
 #ifndef PCL_COLOR_SPACE_H
 #define PCL_COLOR_SPACE_H
 
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 namespace pcl
 {

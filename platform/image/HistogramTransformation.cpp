@@ -1,4 +1,4 @@
-#include "platform/HistogramTransformation.h"
+#include "platform/image/HistogramTransformation.h"
 
 namespace pcl
 {

@@ -1,6 +1,6 @@
-#include "platform/StandardStatus.h"
+#include "platform/image/StandardStatus.h"
 
-#include "platform/Console.h"
+#include "platform/core/Console.h"
 
 namespace pcl
 {

@@ -1,8 +1,8 @@
 #ifndef PCL_HOST_CALL_H
 #define PCL_HOST_CALL_H
 
-#include "platform/Console.h"
-#include "platform/Exception.h"
+#include "platform/core/Console.h"
+#include "platform/core/Exception.h"
 
 #include <exception>
 #include <new>

@@ -1,7 +1,7 @@
 // The entry functions that the platform answers for the module. No exception
 // leaves them.
-#include "platform/Host.h"
-#include "platform/HostInterface.h"
+#include "platform/module/Host.h"
+#include "platform/module/HostInterface.h"
 
 #define PCL_MODULE_EXPORT extern "C" __attribute__(( visibility( "default" ) ))
 

@@ -1,13 +1,13 @@
 #ifndef PCL_GENERIC_IMAGE_H
 #define PCL_GENERIC_IMAGE_H
 
-#include "platform/Array.h"
-#include "platform/ColorSpace.h"
-#include "platform/Exception.h"
-#include "platform/HostInterface.h"
-#include "platform/PixelTraits.h"
-#include "platform/SampleBlock.h"
-#include "platform/StatusMonitor.h"
+#include "platform/core/Array.h"
+#include "platform/image/ColorSpace.h"
+#include "platform/core/Exception.h"
+#include "platform/module/HostInterface.h"
+#include "platform/image/PixelTraits.h"
+#include "platform/image/SampleBlock.h"
+#include "platform/image/StatusMonitor.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #ifndef PCL_STANDARD_STATUS_H
 #define PCL_STANDARD_STATUS_H
 
-#include "platform/StatusMonitor.h"
+#include "platform/image/StatusMonitor.h"
 
 namespace pcl
 {

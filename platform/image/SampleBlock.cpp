@@ -1,6 +1,6 @@
-#include "platform/SampleBlock.h"
+#include "platform/image/SampleBlock.h"
 
-#include "platform/Parallel.h"
+#include "platform/core/Parallel.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 #ifndef PCL_EXCEPTION_H
 #define PCL_EXCEPTION_H
 
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 namespace pcl
 {

@@ -1,4 +1,4 @@
-#include "platform/ImageVariant.h"
+#include "platform/image/ImageVariant.h"
 
 namespace pcl
 {

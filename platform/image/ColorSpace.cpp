@@ -1,4 +1,4 @@
-#include "platform/ColorSpace.h"
+#include "platform/image/ColorSpace.h"
 
 namespace pcl
 {

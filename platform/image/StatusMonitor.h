@@ -1,7 +1,7 @@
 #ifndef PCL_STATUS_MONITOR_H
 #define PCL_STATUS_MONITOR_H
 
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 #include <chrono>
 #include <cstddef>

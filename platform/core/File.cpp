@@ -1,6 +1,6 @@
-#include "platform/File.h"
+#include "platform/core/File.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "platform/String.h"
+#include "platform/core/String.h"
 
-#include "platform/Utf16.h"
+#include "platform/core/Utf16.h"
 
 #include <cstdarg>
 #include <cstdio>

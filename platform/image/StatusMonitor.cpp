@@ -1,6 +1,6 @@
-#include "platform/StatusMonitor.h"
+#include "platform/image/StatusMonitor.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 namespace pcl
 {

@@ -1,7 +1,7 @@
 #ifndef PCL_IMAGE_VARIANT_H
 #define PCL_IMAGE_VARIANT_H
 
-#include "platform/GenericImage.h"
+#include "platform/image/GenericImage.h"
 
 #include <variant>
 

@@ -1,7 +1,7 @@
 #ifndef PCL_VARIANT_H
 #define PCL_VARIANT_H
 
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 #include <vector>
 

@@ -74,6 +74,22 @@ typedef const char16_t* (*ViewFullId_t)(host_view_handle);             /* "ViewF
 typedef int32_t (*ViewLock_t)(host_view_handle);                        /* "ViewLock": HOST_LOCK_* */
 typedef void (*ViewUnlock_t)(host_view_handle);                         /* "ViewUnlock" */
 
+/* The one list of host functions: the module's platform layer binds each by
+ * this name and the host hands each out under it. X(name) stands for the
+ * function `name` of type `name##_t`. */
+#define HOST_API_FUNCTIONS( X ) \
+    X( HostLastError ) \
+    X( ConsoleWrite ) \
+    X( ConsoleEnableAbort ) \
+    X( ConsoleAbortRequested ) \
+    X( ViewGetImage ) \
+    X( ViewAllocateImage ) \
+    X( ViewGetScreenTransferFunctions ) \
+    X( ViewComputeOrFetchProperty ) \
+    X( ViewFullId ) \
+    X( ViewLock ) \
+    X( ViewUnlock )
+
 /* The module's entry functions, exported under these names. Each returns 0
  * on success. */
 typedef int32_t (*InstallPixInsightModule_t)(int32_t mode);                 /* module's own */

@@ -1,8 +1,8 @@
 #ifndef PCL_FILE_H
 #define PCL_FILE_H
 
-#include "platform/Array.h"
-#include "platform/String.h"
+#include "platform/core/Array.h"
+#include "platform/core/String.h"
 
 namespace pcl
 {

@@ -1,7 +1,7 @@
 #ifndef PCL_HOST_H
 #define PCL_HOST_H
 
-#include "platform/HostInterface.h"
+#include "platform/module/HostInterface.h"
 
 namespace pcl
 {
@@ -9,17 +9,9 @@ namespace pcl
 // The host functions the module calls, bound by name at initialisation.
 struct HostFunctions
 {
-   HostLastError_t LastError;
-   ConsoleWrite_t ConsoleWrite;
-   ConsoleEnableAbort_t ConsoleEnableAbort;
-   ConsoleAbortRequested_t ConsoleAbortRequested;
-   ViewGetImage_t ViewGetImage;
-   ViewAllocateImage_t ViewAllocateImage;
-   ViewGetScreenTransferFunctions_t ViewGetScreenTransferFunctions;
-   ViewComputeOrFetchProperty_t ViewComputeOrFetchProperty;
-   ViewFullId_t ViewFullId;
-   ViewLock_t ViewLock;
-   ViewUnlock_t ViewUnlock;
+#define PCL_HOST_FUNCTION_SLOT( name ) name##_t name;
+   HOST_API_FUNCTIONS( PCL_HOST_FUNCTION_SLOT )
+#undef PCL_HOST_FUNCTION_SLOT
 };
 
 // Binds every host function through the resolver. Throws Error, binding

@@ -1,6 +1,6 @@
-#include "platform/Host.h"
+#include "platform/module/Host.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 namespace pcl
 {
@@ -28,17 +28,9 @@ void BindHost( host_function_resolver resolver )
    if ( resolver == nullptr )
       throw Error( "Invalid host function resolver." );
    HostFunctions h{};
-   Resolve( resolver, "HostLastError", h.LastError );
-   Resolve( resolver, "ConsoleWrite", h.ConsoleWrite );
-   Resolve( resolver, "ConsoleEnableAbort", h.ConsoleEnableAbort );
-   Resolve( resolver, "ConsoleAbortRequested", h.ConsoleAbortRequested );
-   Resolve( resolver, "ViewGetImage", h.ViewGetImage );
-   Resolve( resolver, "ViewAllocateImage", h.ViewAllocateImage );
-   Resolve( resolver, "ViewGetScreenTransferFunctions", h.ViewGetScreenTransferFunctions );
-   Resolve( resolver, "ViewComputeOrFetchProperty", h.ViewComputeOrFetchProperty );
-   Resolve( resolver, "ViewFullId", h.ViewFullId );
-   Resolve( resolver, "ViewLock", h.ViewLock );
-   Resolve( resolver, "ViewUnlock", h.ViewUnlock );
+#define PCL_RESOLVE_HOST_FUNCTION( name ) Resolve( resolver, #name, h.name );
+   HOST_API_FUNCTIONS( PCL_RESOLVE_HOST_FUNCTION )
+#undef PCL_RESOLVE_HOST_FUNCTION
    g_host = h;
    g_bound = true;
 }
@@ -63,7 +55,7 @@ const HostFunctions& Host()
 
 void ThrowHostError( const char* context )
 {
-   const char16_t* text = g_bound ? g_host.LastError() : nullptr;
+   const char16_t* text = g_bound ? g_host.HostLastError() : nullptr;
    String message( context );
    if ( text != nullptr && *text != 0 )
       message += String( ": " ) + String( text );

@@ -1,6 +1,6 @@
-#include "platform/View.h"
+#include "platform/image/View.h"
 
-#include "platform/Host.h"
+#include "platform/module/Host.h"
 
 namespace pcl
 {

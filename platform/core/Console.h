@@ -1,7 +1,7 @@
 #ifndef PCL_CONSOLE_H
 #define PCL_CONSOLE_H
 
-#include "platform/String.h"
+#include "platform/core/String.h"
 
 namespace pcl
 {

@@ -1,4 +1,4 @@
-#include "platform/HostCall.h"
+#include "platform/module/HostCall.h"
 
 namespace pcl
 {

@@ -1,12 +1,12 @@
 #ifndef PCL_VIEW_H
 #define PCL_VIEW_H
 
-#include "platform/Array.h"
-#include "platform/HistogramTransformation.h"
-#include "platform/HostInterface.h"
-#include "platform/ImageVariant.h"
-#include "platform/String.h"
-#include "platform/Variant.h"
+#include "platform/core/Array.h"
+#include "platform/image/HistogramTransformation.h"
+#include "platform/module/HostInterface.h"
+#include "platform/image/ImageVariant.h"
+#include "platform/core/String.h"
+#include "platform/core/Variant.h"
 
 namespace pcl
 {
