@@ -4,6 +4,8 @@
 // child process of its own, so that its peak memory is its own.
 #include "framework/TileGeometry.h"
 #include "host/Host.h"
+#include "module/VelqoraModule.h"
+#include "module/VelqoraProcess.h"
 #include "module/VelqoraTensorflow.h"
 #include "platform/module/Host.h"
 #include "tools/GraphWriter.h"
@@ -88,7 +90,9 @@ int RunCase( const Case& k, int width, int height, bool linear )
       Fill<P>( v );
    } );
 
-   VelqoraInstance instance;
+   if ( TheVelqoraProcess == nullptr )
+      InstallPixInsightModule( 0 );
+   VelqoraInstance instance( TheVelqoraProcess );
    instance.linear = linear ? 1 : 0;
    g_sessionRunSeconds = 0;
    const auto t0 = clock_type::now();

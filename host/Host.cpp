@@ -1,5 +1,7 @@
 #include "host/Host.h"
 
+#include "host/HostApi.h"
+
 #include <cstring>
 #include <stdexcept>
 
@@ -149,35 +151,15 @@ Host::Host() : m_rootThread( std::this_thread::get_id() )
 
 Host::~Host()
 {
+   // Instances are destroyed by the module, which may still write to the
+   // console while this host is current.
+   m_processes.Clear();
    g_current = nullptr;
 }
 
 Host* Host::Current() noexcept
 {
    return g_current;
-}
-
-View& Host::CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
-                        int bitsPerSample, bool isFloatSample, bool isComplexSample )
-{
-   if ( FindView( id ) != nullptr )
-      throw std::runtime_error( "A view with this identifier exists already: " + id );
-   m_views.push_back( std::make_unique<View>( id, width, height, numberOfChannels, colorSpace, bitsPerSample,
-                                              isFloatSample, isComplexSample ) );
-   return *m_views.back();
-}
-
-View* Host::FindView( const std::string& id ) noexcept
-{
-   for ( auto& v : m_views )
-      if ( v->Id() == id )
-         return v.get();
-   return nullptr;
-}
-
-void Host::CloseView( const std::string& id )
-{
-   std::erase_if( m_views, [&]( const auto& v ) { return v->Id() == id; } );
 }
 
 extern "C" void* ResolveHostFunction( const char* name )

@@ -2,7 +2,9 @@
 #define VELQORA_HOST_HOST_H
 
 #include "host/HostConsole.h"
+#include "host/HostProcesses.h"
 #include "host/HostView.h"
+#include "host/HostWindow.h"
 #include "platform/module/HostInterface.h"
 #include "platform/core/Utf16.h"
 
@@ -14,9 +16,10 @@
 namespace host
 {
 
-// The host stand-in: its console and its views, and the C functions that it
-// hands to a module by name. One host is current at a time; the thread that
-// creates it is its root thread.
+// The host stand-in: its console, its image windows with their views, the
+// processes that modules declare, and the C functions that it hands to a
+// module by name. One host is current at a time; the thread that creates it
+// is its root thread.
 class Host
 {
 public:
@@ -29,10 +32,27 @@ public:
 
    Console& GetConsole() noexcept { return m_console; }
 
+   // Opens an image window whose main view is a new view with this
+   // identifier, and makes it the active window.
    View& CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
                      int bitsPerSample, bool isFloatSample, bool isComplexSample = false );
-   View* FindView( const std::string& id ) noexcept;
-   void CloseView( const std::string& id );
+   // A preview of the image window `imageId`, full identifier "image->preview".
+   View& CreatePreview( const std::string& imageId, const std::string& previewId, int x0, int y0, int width,
+                        int height );
+   // A main view or a preview by its full identifier; null when none.
+   View* FindView( const std::string& fullId ) noexcept;
+   // Closes a preview, or the image window of a main view with its previews.
+   void CloseView( const std::string& fullId );
+   // Every view, window by window, each main view before its previews.
+   std::vector<View*> Views() const;
+
+   // The active image window; null when none is open.
+   ImageWindow* ActiveWindow() const noexcept { return m_active; }
+   ImageWindow* FindWindow( const View& view ) const noexcept;
+   // Makes the view current in its window, and that window active.
+   void SelectView( const std::string& fullId );
+
+   ProcessRegistry& Processes() noexcept { return m_processes; }
 
    bool IsRootThread() const noexcept { return std::this_thread::get_id() == m_rootThread; }
 
@@ -42,7 +62,9 @@ public:
 
 private:
    Console m_console;
-   std::vector<std::unique_ptr<View>> m_views;
+   std::vector<std::unique_ptr<ImageWindow>> m_windows;
+   ImageWindow* m_active = nullptr;
+   ProcessRegistry m_processes;
    std::thread::id m_rootThread;
    std::u16string m_lastError;
 };

@@ -16,9 +16,14 @@ int Smoke( const std::string& modulePath )
    h.GetConsole().SetEcho( true );
    host::ModuleLoader module( modulePath );
    std::printf( "Loaded %s\n", modulePath.c_str() );
-   if ( module.Initialize() == nullptr )
+   if ( module.Install() == nullptr || module.Initialize() == nullptr )
    {
-      std::fprintf( stderr, "The module does not export InitializePixInsightModule\n" );
+      std::fprintf( stderr, "The module does not export its entry functions\n" );
+      return 1;
+   }
+   if ( module.Install()( 0 ) != 0 )
+   {
+      std::fprintf( stderr, "Module installation failed\n" );
       return 1;
    }
    if ( module.Initialize()( nullptr, &host::ResolveHostFunction, HOST_API_VERSION, nullptr ) != 0 )
@@ -26,7 +31,7 @@ int Smoke( const std::string& modulePath )
       std::fprintf( stderr, "Module initialisation failed\n" );
       return 1;
    }
-   std::printf( "Module initialised\n" );
+   std::printf( "Module initialised\n%s", h.Processes().Listing().c_str() );
    using version_t = const char* (*)();
    if ( auto version = reinterpret_cast<version_t>( module.Symbol( "TF_Version" ) ) )
       std::printf( "TensorFlow %s\n", version() );

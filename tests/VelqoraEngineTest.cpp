@@ -3,6 +3,7 @@
 #include "HostFixture.h"
 
 #include "module/VelqoraTensorflow.h"
+#include "tests/InstalledModule.h"
 #include "platform/module/HostCall.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
@@ -100,7 +101,7 @@ protected:
 
    static VelqoraInstance Nonlinear( double amount = 1.0 )
    {
-      VelqoraInstance instance;
+      VelqoraInstance instance = DefaultInstance();
       instance.linear = 0;
       instance.amount = amount;
       return instance;
@@ -216,7 +217,7 @@ TEST_F( EngineTest, VersionOneRefusesGrayscaleAfterTheReport )
       host::View& v = PatternView<FloatPixelTraits>( 600, 600, ColorSpace::Gray );
       std::vector<std::vector<char>> before = Snapshot( v );
       HostConsole().ClearTranscript();
-      VelqoraInstance instance;
+      VelqoraInstance instance = DefaultInstance();
       instance.model = 1;
       instance.linear = linear;
       EXPECT_EQ( Failure<FloatPixelTraits>( v, instance ), "This model version only supports RGB images!" );
@@ -236,7 +237,7 @@ TEST_F( EngineTest, LinearWithTheAutomaticStretch )
    View view( v.Handle() );
    const DVector median = view.ComputeOrFetchProperty( "Median" ).ToDVector();
    const DVector mad = view.ComputeOrFetchProperty( "MAD" ).ToDVector();
-   Run<FloatPixelTraits>( v, VelqoraInstance() );
+   Run<FloatPixelTraits>( v, DefaultInstance() );
 
    const std::string text = ConsoleText();
    EXPECT_NE( text.find( "\033[35mWarning: `Linear data` option is enabled, but STF is an identity function!\033[39m" ),
@@ -256,7 +257,7 @@ TEST_F( EngineTest, LinearWithTheUsersScreenTransferFunction )
    for ( int c = 0; c < 3; ++c )
       v.SetScreenTransferFunction( c, host_stf{ 0.2, 0.1, 1, 0, 1 } );
    std::vector<std::vector<char>> source = Snapshot( v );
-   Run<UInt16PixelTraits>( v, VelqoraInstance() );
+   Run<UInt16PixelTraits>( v, DefaultInstance() );
    EXPECT_NE( ConsoleText().find( "Using STF parameters set by user to stretch the image\n" ), std::string::npos );
    ExpectSamples<UInt16PixelTraits>( v, source, 13, 2e-4, []( double x, int ) { return std::max( 0.1, x ); } );
 }
@@ -280,7 +281,7 @@ TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
       Weights( c.kind );
       for ( int linear : { 0, 1 } )
       {
-         VelqoraInstance instance;
+         VelqoraInstance instance = DefaultInstance();
          instance.linear = linear;
          EXPECT_EQ( Failure<FloatPixelTraits>( v, instance ), c.message ) << "linear " << linear;
          EXPECT_EQ( Snapshot( v ), before ) << c.message << ", linear " << linear;
@@ -290,7 +291,7 @@ TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
    // As the host runs it, the error is reported.
    Weights( GraphKind::NaN );
    HostConsole().ClearTranscript();
-   EXPECT_FALSE( RunAsHost<FloatPixelTraits>( v, VelqoraInstance() ) );
+   EXPECT_FALSE( RunAsHost<FloatPixelTraits>( v, DefaultInstance() ) );
    EXPECT_NE( ConsoleText().find( "<end><cbr>\033[31m*** Error: Model output contains a non-finite sample at tile 0."
                                   "\033[39m<end><cbr>" ),
               std::string::npos );
@@ -299,7 +300,7 @@ TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
    HostConsole().ClearTranscript();
    if ( !std::filesystem::exists( "/opt/PixInsight/bin/Velqora_weights_v2.pb" ) )
    {
-      EXPECT_NE( Failure<FloatPixelTraits>( v, VelqoraInstance() ), "no error" );
+      EXPECT_NE( Failure<FloatPixelTraits>( v, DefaultInstance() ), "no error" );
       EXPECT_NE( ConsoleText().find( "\033[31mUnable to load graph definition from /opt/PixInsight/bin/!\033[39m" ),
                  std::string::npos );
    }
@@ -322,7 +323,7 @@ TEST_F( EngineTest, AbortDuringTheTileLoopShowsNothingAndRestores )
             std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
          HostConsole().RequestAbort();
       } );
-      VelqoraInstance instance;
+      VelqoraInstance instance = DefaultInstance();
       instance.linear = linear;
       const bool completed = RunAsHost<FloatPixelTraits>( v, instance );
       stop = true;

@@ -21,6 +21,11 @@ String View::FullId() const
    return String( id != nullptr ? id : u"" );
 }
 
+View View::ViewById( const String& fullId )
+{
+   return View( Host().ViewById( fullId.c_str() ) );
+}
+
 ImageVariant View::Image() const
 {
    host_image_desc desc{};

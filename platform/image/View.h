@@ -24,6 +24,10 @@ public:
 
    String FullId() const;
 
+   // The view with that full identifier ("image" or "image->preview"); a null
+   // view when there is none.
+   static View ViewById( const String& fullId );
+
    // The view's image, sharing the view's pixels.
    ImageVariant Image() const;
 

@@ -74,6 +74,100 @@ typedef const char16_t* (*ViewFullId_t)(host_view_handle);             /* "ViewF
 typedef int32_t (*ViewLock_t)(host_view_handle);                        /* "ViewLock": HOST_LOCK_* */
 typedef void (*ViewUnlock_t)(host_view_handle);                         /* "ViewUnlock" */
 
+/* Processes. The module declares each of its processes, and each process's
+ * parameters, to the host at initialisation; the host then works with the
+ * process's instances only through the callbacks of the declaration. The
+ * module's objects are opaque handles to the host. */
+typedef void* host_window_handle;
+typedef void* host_process_handle;     /* the host's record of a declared process */
+typedef void* module_process_handle;   /* the module's process object */
+typedef void* module_instance_handle;  /* one process instance of the module */
+typedef void* module_parameter_handle; /* the module's parameter object */
+
+/* Hands text to whoever passed the sink, with the context it passed. */
+typedef void (*host_text_sink)(void* context, const char16_t* text, size_t length);
+
+/* What the host calls to work with a process's instances. No exception leaves
+ * a callback: a failure is written to the console and answered as stated. */
+typedef struct module_process_callbacks {
+    /* A new instance with default values, owned by the host; null on failure. */
+    module_instance_handle (*Create)(module_process_handle);
+    /* A copy of `source`, owned by the host; null when the process declines. */
+    module_instance_handle (*Clone)(module_process_handle, module_instance_handle source);
+    /* 0 on success. */
+    int32_t (*Assign)(module_instance_handle target, module_instance_handle source);
+    void (*Destroy)(module_instance_handle);
+    /* Nonzero when the instance can execute on the view; else 0, the reason
+     * handed to `whyNot`. */
+    int32_t (*CanExecuteOn)(module_instance_handle, host_view_handle,
+                            host_text_sink whyNot, void* context);
+    /* 0 when the execution succeeded. */
+    int32_t (*ExecuteOn)(module_instance_handle, host_view_handle);
+    /* The address of the parameter's value in the instance, which the host
+     * reads and writes by the parameter's type; null when it has none. */
+    void* (*LockParameter)(module_instance_handle, module_parameter_handle, size_t tableRow);
+    /* 0 on success, the process's result in `result`. */
+    int32_t (*ProcessCommandLine)(module_process_handle, int32_t argc,
+                                  const char16_t* const* argv, int32_t* result);
+} module_process_callbacks;
+
+typedef struct host_process_desc {
+    const char* id;
+    const char* category;
+    uint32_t version;
+    const char16_t* description;
+    /* XPM lines: the header "width height colours charsPerPixel", then the
+     * colours and the rows. Null when the process has no icon. */
+    const char* const* iconXPM;
+    int32_t canProcessCommandLines;
+    module_process_handle process;
+    const module_process_callbacks* callbacks; /* lives as long as the module */
+} host_process_desc;
+
+/* Parameter types, as the host stores the value behind LockParameter:
+ * a 64-bit real, a 32-bit boolean (0 or 1), a 32-bit element index. */
+enum { HOST_PARAMETER_REAL = 10, HOST_PARAMETER_BOOLEAN = 11, HOST_PARAMETER_ENUMERATION = 12 };
+
+typedef struct host_parameter_desc {
+    const char* id;
+    int32_t type; /* HOST_PARAMETER_* */
+    module_parameter_handle parameter;
+    /* real */
+    double defaultReal;
+    int32_t hasRange;
+    double minimum, maximum;
+    int32_t precision; /* decimal digits; -1 when not set */
+    int32_t scientific;
+    /* boolean */
+    int32_t defaultBoolean;
+    /* enumeration */
+    size_t elementCount;
+    const char* const* elementIds;
+    const int32_t* elementValues;
+    size_t defaultIndex;
+} host_parameter_desc;
+
+typedef int32_t (*ProcessDeclare_t)(const host_process_desc*, host_process_handle* process); /* "ProcessDeclare" */
+typedef int32_t (*ProcessDeclareParameter_t)(host_process_handle,
+                                              const host_parameter_desc*); /* "ProcessDeclareParameter" */
+/* The host executes the module's instance (it keeps no copy) on the view, on
+ * the current view of the active window, or opens it in the process's
+ * interface. 0 when that succeeded. */
+typedef int32_t (*InstanceLaunchOn_t)(host_process_handle, module_instance_handle,
+                                      host_view_handle);                  /* "InstanceLaunchOn" */
+typedef int32_t (*InstanceLaunchOnCurrentView_t)(host_process_handle,
+                                                 module_instance_handle); /* "InstanceLaunchOnCurrentView" */
+typedef int32_t (*InstanceLaunchInterface_t)(host_process_handle,
+                                             module_instance_handle);     /* "InstanceLaunchInterface" */
+
+/* Image windows and their views (main views and previews). Null when none. */
+typedef host_view_handle (*ViewById_t)(const char16_t* fullId);         /* "ViewById" */
+typedef size_t (*ViewCount_t)(void);                                    /* "ViewCount" */
+typedef host_view_handle (*ViewAt_t)(size_t index);                     /* "ViewAt": window order, main view first */
+typedef host_window_handle (*WindowActive_t)(void);                     /* "WindowActive" */
+typedef host_view_handle (*WindowMainView_t)(host_window_handle);       /* "WindowMainView" */
+typedef host_view_handle (*WindowCurrentView_t)(host_window_handle);    /* "WindowCurrentView" */
+
 /* The one list of host functions: the module's platform layer binds each by
  * this name and the host hands each out under it. X(name) stands for the
  * function `name` of type `name##_t`. */
@@ -88,7 +182,18 @@ typedef void (*ViewUnlock_t)(host_view_handle);                         /* "View
     X( ViewComputeOrFetchProperty ) \
     X( ViewFullId ) \
     X( ViewLock ) \
-    X( ViewUnlock )
+    X( ViewUnlock ) \
+    X( ProcessDeclare ) \
+    X( ProcessDeclareParameter ) \
+    X( InstanceLaunchOn ) \
+    X( InstanceLaunchOnCurrentView ) \
+    X( InstanceLaunchInterface ) \
+    X( ViewById ) \
+    X( ViewCount ) \
+    X( ViewAt ) \
+    X( WindowActive ) \
+    X( WindowMainView ) \
+    X( WindowCurrentView )
 
 /* The module's entry functions, exported under these names. Each returns 0
  * on success. */
