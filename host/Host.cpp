@@ -13,6 +13,12 @@ namespace
 
 Host* g_current = nullptr;
 
+std::u16string& LastErrorOfThisThread() noexcept
+{
+   thread_local std::u16string text;
+   return text;
+}
+
 Host& Current()
 {
    // Functions are handed out only through a live host.
@@ -30,13 +36,13 @@ int32_t Guarded( F&& f ) noexcept
 {
    try
    {
-      Current().SetLastError( "" );
+      Host::SetLastError( "" );
       f();
       return 0;
    }
    catch ( const std::exception& e )
    {
-      try { Current().SetLastError( e.what() ); } catch ( ... ) {}
+      try { Host::SetLastError( e.what() ); } catch ( ... ) {}
       return 1;
    }
    catch ( ... )
@@ -49,7 +55,7 @@ extern "C" {
 
 const char16_t* HostLastError()
 {
-   return Current().LastError().c_str();
+   return Host::LastError().c_str();
 }
 
 void ConsoleWrite( const char16_t* text, size_t length )
@@ -112,7 +118,8 @@ int32_t ViewComputeOrFetchProperty( host_view_handle view, const char* id, int32
       const std::vector<double>& v = AsView( view )->ComputeOrFetchProperty( id );
       *kind = HOST_VALUE_VECTOR;
       *count = v.size();
-      if ( values != nullptr )
+      // An empty property has no data to copy from.
+      if ( values != nullptr && !v.empty() )
          std::memcpy( values, v.data(), std::min( capacity, v.size() ) * sizeof( double ) );
    } );
 }
@@ -160,6 +167,16 @@ Host::~Host()
 Host* Host::Current() noexcept
 {
    return g_current;
+}
+
+void Host::SetLastError( const std::string& text )
+{
+   LastErrorOfThisThread() = utf::FromUTF8( text );
+}
+
+const std::u16string& Host::LastError() noexcept
+{
+   return LastErrorOfThisThread();
 }
 
 extern "C" void* ResolveHostFunction( const char* name )

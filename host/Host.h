@@ -56,9 +56,10 @@ public:
 
    bool IsRootThread() const noexcept { return std::this_thread::get_id() == m_rootThread; }
 
-   // The text of the last failure of a host function.
-   void SetLastError( const std::string& text ) { m_lastError = utf::FromUTF8( text ); }
-   const std::u16string& LastError() const noexcept { return m_lastError; }
+   // The text of the last failure of a host function called on this thread:
+   // a module may run on several threads at once, and each reads its own.
+   static void SetLastError( const std::string& text );
+   static const std::u16string& LastError() noexcept;
 
 private:
    Console m_console;
@@ -66,7 +67,6 @@ private:
    ImageWindow* m_active = nullptr;
    ProcessRegistry m_processes;
    std::thread::id m_rootThread;
-   std::u16string m_lastError;
 };
 
 // Hands out the host's C functions by name; null for an unknown name.

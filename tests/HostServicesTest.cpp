@@ -127,6 +127,21 @@ TEST_F( HostServicesTest, ViewLockRefusals )
    EXPECT_FALSE( hv.IsLocked() );
 }
 
+TEST_F( HostServicesTest, EachThreadReadsItsOwnLastError )
+{
+   host::View& hv = m_host.CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
+   auto fetch = [&]( const char* id ) {
+      int32_t kind = 0;
+      size_t count = 0;
+      return Host().ViewComputeOrFetchProperty( hv.Handle(), id, 1, &kind, nullptr, 0, &count );
+   };
+   ASSERT_NE( fetch( "Mean" ), 0 );
+   // A run on another thread meanwhile succeeds, which clears its own last error only.
+   std::thread other( [&] { EXPECT_EQ( fetch( "Median" ), 0 ); } );
+   other.join();
+   EXPECT_EQ( String( Host().HostLastError() ).ToStdUTF8(), "Unknown view property: Mean" );
+}
+
 TEST_F( HostServicesTest, ViewImageDescribesItsFormat )
 {
    host::View& hv = m_host.CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
