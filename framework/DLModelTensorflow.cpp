@@ -27,6 +27,35 @@ struct SessionCloser
    }
 };
 
+// The element types a graph is likely to declare, by TensorFlow's names.
+String DataTypeName( TF_DataType type )
+{
+   switch ( type )
+   {
+   case TF_FLOAT:  return "float";
+   case TF_DOUBLE: return "double";
+   case TF_HALF:   return "half";
+   case TF_INT8:   return "int8";
+   case TF_INT16:  return "int16";
+   case TF_INT32:  return "int32";
+   case TF_INT64:  return "int64";
+   case TF_UINT8:  return "uint8";
+   case TF_UINT16: return "uint16";
+   case TF_BOOL:   return "bool";
+   case TF_STRING: return "string";
+   default:        return String::Format( "type %d", int( type ) );
+   }
+}
+
+// "[1, 512, 512, 3]"; an unknown dimension shows as "?".
+String ShapeText( const int64_t* dims, int numDims )
+{
+   String text = "[";
+   for ( int i = 0; i < numDims; ++i )
+      text += ( i > 0 ? ", " : "" ) + ( dims[i] < 0 ? String( "?" ) : String( static_cast<long long>( dims[i] ) ) );
+   return text + "]";
+}
+
 } // namespace
 
 DLModelTensorflow::DLModelTensorflow() = default;
@@ -65,6 +94,12 @@ TF_Graph* DLModelTensorflow::LoadGraphDef( const String& path )
 
 TF_Buffer* DLModelTensorflow::ReadBufferFromFile( const String& path )
 {
+   // Refused unread: the import would crash on it, or misread it.
+   const uint64_t size = File::Size( path );
+   if ( size > MaxGraphBytes )
+      throw Error( path + String::Format( ": File too large for a TensorFlow graph: %llu bytes (limit %llu).",
+                                          static_cast<unsigned long long>( size ),
+                                          static_cast<unsigned long long>( MaxGraphBytes ) ) );
    ByteArray bytes = File::ReadFile( path );
    // Held until it is handed over complete; until then the file's bytes stay
    // with the array, which frees them if anything throws.
@@ -99,6 +134,51 @@ TF_Output DLModelTensorflow::RequireOperation( TF_Graph* graph, const char* name
    if ( operation == nullptr )
       throw Error( "TensorFlow graph does not contain required operation: " + String( name ) );
    return TF_Output{ operation, 0 };
+}
+
+TF_Output DLModelTensorflow::RequireInputOperation( TF_Graph* graph, const char* name, TF_DataType type,
+                                                   const int64_t* dims, int numDims )
+{
+   const TF_Output input = RequireOperation( graph, name );
+   const String what = "TensorFlow graph input operation " + String( name );
+   const TF_DataType declared = TF_OperationOutputType( input );
+   if ( declared != type )
+      throw Error( what + " has element type " + DataTypeName( declared ) + ", expected " + DataTypeName( type ) + "." );
+
+   tf::StatusGuard status;
+   const int rank = TF_GraphGetTensorNumDims( graph, input, status.Get() );
+   CheckStatus( status.Get(), what );
+   if ( rank < 0 ) // nothing declared
+      return input;
+   Array<int64_t> shape( size_t( rank ), int64_t( -1 ) );
+   TF_GraphGetTensorShape( graph, input, shape.Begin(), rank, status.Get() );
+   CheckStatus( status.Get(), what );
+   bool conflicts = rank != numDims;
+   for ( int i = 0; i < rank && !conflicts; ++i )
+      conflicts = shape[i] >= 0 && shape[i] != dims[i];
+   if ( conflicts )
+      throw Error( what + " has shape " + ShapeText( shape.Begin(), rank ) + ", which conflicts with " +
+                   ShapeText( dims, numDims ) + "." );
+   return input;
+}
+
+void DLModelTensorflow::CheckOutputTensor( const TF_Tensor* tensor, TF_DataType type, const int64_t* dims,
+                                           int numDims, const String& context )
+{
+   const TF_DataType found = TF_TensorType( tensor );
+   if ( found != type )
+      throw Error( context + ": output tensor has element type " + DataTypeName( found ) + ", expected " +
+                   DataTypeName( type ) + "." );
+   const int rank = TF_NumDims( tensor );
+   Array<int64_t> shape;
+   for ( int i = 0; i < rank; ++i )
+      shape.Add( TF_Dim( tensor, i ) );
+   bool differs = rank != numDims;
+   for ( int i = 0; i < rank && !differs; ++i )
+      differs = shape[i] != dims[i];
+   if ( differs )
+      throw Error( context + ": output tensor has shape " + ShapeText( shape.Begin(), rank ) + ", expected " +
+                   ShapeText( dims, numDims ) + "." );
 }
 
 TF_Session* DLModelTensorflow::CreateSession( TF_Graph* graph, TF_SessionOptions* options, TF_Status* status )

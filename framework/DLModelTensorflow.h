@@ -30,8 +30,13 @@ public:
    static TF_Graph* LoadGraphDef( const String& path );
 
    // The whole file in a TensorFlow buffer, its bytes taken over uncopied;
-   // deleting the buffer frees them.
+   // deleting the buffer frees them. A file too large for a graph is refused
+   // before it is read.
    static TF_Buffer* ReadBufferFromFile( const String& path );
+
+   // Serialized graphs are protocol buffers, which cannot reach 2 GiB;
+   // TensorFlow's import fails unpredictably on larger buffers.
+   static constexpr uint64_t MaxGraphBytes = ( uint64_t( 1 ) << 31 ) - 1;
 
    // The buffer's deallocator: the bytes came from the platform's allocator.
    static void DeallocateBuffer( void* data, size_t length );
@@ -41,6 +46,19 @@ public:
 
    // The named operation's first output.
    static TF_Output RequireOperation( TF_Graph* graph, const char* name );
+
+   // As RequireOperation, for the graph's input: refused when its first output
+   // is declared with another element type, or with known dimensions that
+   // differ from dims (unknown ones accept anything). Such a graph would
+   // otherwise fail only at the first tile, or run on tiles it was not made for.
+   static TF_Output RequireInputOperation( TF_Graph* graph, const char* name, TF_DataType type,
+                                           const int64_t* dims, int numDims );
+
+   // Refuses, with the context in front, an output tensor that is not of this
+   // element type and exactly these dimensions: the right byte count alone
+   // lets a transposed or reshaped output scramble the image.
+   static void CheckOutputTensor( const TF_Tensor* tensor, TF_DataType type, const int64_t* dims, int numDims,
+                                  const String& context );
 
    static TF_Session* CreateSession( TF_Graph* graph, TF_SessionOptions* options, TF_Status* status );
 

@@ -53,11 +53,11 @@ public:
          throw std::runtime_error( "TensorFlow could not make a graph or a status" );
    }
 
-   TF_Output Placeholder( const char* name, int64_t batch )
+   TF_Output Placeholder( const char* name, int64_t batch, TF_DataType type = TF_FLOAT, int64_t side = TileSide )
    {
-      const int64_t dims[] = { batch, TileSide, TileSide, TileChannels };
+      const int64_t dims[] = { batch, side, side, TileChannels };
       TF_OperationDescription* d = TF_NewOperation( m_graph.get(), "Placeholder", name );
-      TF_SetAttrType( d, "dtype", TF_FLOAT );
+      TF_SetAttrType( d, "dtype", type );
       TF_SetAttrShape( d, "shape", dims, 4 );
       return Finish( d, name );
    }
@@ -131,11 +131,34 @@ public:
       return Finish( d, name );
    }
 
-   TF_Output Cast( const char* name, TF_Output x, TF_DataType to )
+   TF_Output Transpose( const char* name, TF_Output x, TF_Output permutation )
+   {
+      TF_OperationDescription* d = TF_NewOperation( m_graph.get(), "Transpose", name );
+      TF_AddInput( d, x );
+      TF_AddInput( d, permutation );
+      TF_SetAttrType( d, "T", TF_FLOAT );
+      TF_SetAttrType( d, "Tperm", TF_INT32 );
+      return Finish( d, name );
+   }
+
+   // x twice, one after the other along the axis.
+   TF_Output ConcatTwice( const char* name, TF_Output x, TF_Output axis )
+   {
+      const TF_Output both[] = { x, x };
+      TF_OperationDescription* d = TF_NewOperation( m_graph.get(), "ConcatV2", name );
+      TF_AddInputList( d, both, 2 );
+      TF_AddInput( d, axis );
+      TF_SetAttrType( d, "T", TF_FLOAT );
+      TF_SetAttrInt( d, "N", 2 );
+      TF_SetAttrType( d, "Tidx", TF_INT32 );
+      return Finish( d, name );
+   }
+
+   TF_Output Cast( const char* name, TF_Output x, TF_DataType to, TF_DataType from = TF_FLOAT )
    {
       TF_OperationDescription* d = TF_NewOperation( m_graph.get(), "Cast", name );
       TF_AddInput( d, x );
-      TF_SetAttrType( d, "SrcT", TF_FLOAT );
+      TF_SetAttrType( d, "SrcT", from );
       TF_SetAttrType( d, "DstT", to );
       return Finish( d, name );
    }
@@ -233,6 +256,11 @@ const char* GraphKindName( GraphKind kind ) noexcept
    case GraphKind::Inf:        return "inf";
    case GraphKind::WrongShape: return "wrong-shape";
    case GraphKind::WrongType:  return "wrong-type";
+   case GraphKind::Transposed: return "transposed";
+   case GraphKind::TwiceAsWide: return "twice-as-wide";
+   case GraphKind::TwiceTheBatch: return "twice-the-batch";
+   case GraphKind::IntIntro:   return "int-intro";
+   case GraphKind::SmallIntro: return "small-intro";
    }
    return "";
 }
@@ -248,13 +276,30 @@ std::optional<GraphKind> ParseGraphKind( std::string_view name ) noexcept
 std::string MakeGraphDef( GraphKind kind, const GraphParameters& parameters )
 {
    Builder b;
-   TF_Output x = b.Placeholder( kind == GraphKind::NoIntro ? "input" : "intro", parameters.batch );
+   const TF_DataType introType = kind == GraphKind::IntIntro ? TF_INT32 : TF_FLOAT;
+   const int64_t introSide = kind == GraphKind::SmallIntro ? TileSide / 2 : TileSide;
+   TF_Output x = b.Placeholder( kind == GraphKind::NoIntro ? "input" : "intro", parameters.batch, introType, introSide );
    switch ( kind )
    {
    case GraphKind::Identity:
    case GraphKind::NoIntro:
+   case GraphKind::SmallIntro:
       b.Output( "Identity", x );
       break;
+   case GraphKind::IntIntro:
+      b.Output( "Identity", b.Cast( "cast", x, TF_FLOAT, TF_INT32 ) );
+      break;
+   case GraphKind::Transposed:
+      b.Output( "Identity", b.Transpose( "transpose", x, b.Int32Constant( "transpose/perm", { 0, 3, 1, 2 } ) ) );
+      break;
+   case GraphKind::TwiceAsWide:
+   case GraphKind::TwiceTheBatch:
+   {
+      const int32_t axis = kind == GraphKind::TwiceAsWide ? 1 : 0;
+      TF_Output a = b.Constant( "concat/axis", TF_INT32, {}, &axis, sizeof axis );
+      b.Output( "Identity", b.ConcatTwice( "concat", x, a ) );
+      break;
+   }
    case GraphKind::NoIdentity:
       b.Output( "output", x );
       break;

@@ -23,12 +23,18 @@ enum class GraphKind
    NaN,        // y = x * NaN
    Inf,        // y = x + Inf
    WrongShape, // y = first channel of x only
-   WrongType   // y = x as double
+   WrongType,  // y = x as double
+   Transposed, // y = x transposed to batch x 3 x 512 x 512: the byte count of x
+   TwiceAsWide, // y = x beside itself: batch x 1024 x 512 x 3
+   TwiceTheBatch, // y = x after itself: 2 batch x 512 x 512 x 3
+   IntIntro,   // "intro" declared int32, cast to float for the output
+   SmallIntro  // "intro" declared batch x 256 x 256 x 3
 };
 
 inline constexpr GraphKind AllGraphKinds[] = {
    GraphKind::Identity, GraphKind::Affine,     GraphKind::BoxFilter, GraphKind::Network, GraphKind::NoIntro,
    GraphKind::NoIdentity, GraphKind::NaN, GraphKind::Inf, GraphKind::WrongShape, GraphKind::WrongType,
+   GraphKind::Transposed, GraphKind::TwiceAsWide, GraphKind::TwiceTheBatch, GraphKind::IntIntro, GraphKind::SmallIntro,
 };
 
 struct GraphParameters
@@ -43,7 +49,8 @@ constexpr int64_t TileSide = 512;
 constexpr int64_t TileChannels = 3;
 
 // "identity", "affine", "box", "network", "no-intro", "no-identity", "nan",
-// "inf", "wrong-shape", "wrong-type".
+// "inf", "wrong-shape", "wrong-type", "transposed", "twice-as-wide",
+// "twice-the-batch", "int-intro", "small-intro".
 const char* GraphKindName( GraphKind kind ) noexcept;
 std::optional<GraphKind> ParseGraphKind( std::string_view name ) noexcept;
 

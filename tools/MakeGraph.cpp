@@ -14,6 +14,7 @@ int Usage()
 {
    std::cerr << "usage: velqora-make-graph <kind> <output.pb> [--batch N] [--scale A] [--offset B] [--width N]\n"
                 "kinds: identity affine box network no-intro no-identity nan inf wrong-shape wrong-type\n"
+                "       transposed twice-as-wide twice-the-batch int-intro small-intro\n"
                 "--batch N: batch size of the input, -1 (the default) for unknown\n"
                 "--scale A, --offset B: the affine map y = A*x + B (default 1, 0)\n"
                 "--width N: feature channels of the network's inner layers (default 32)\n";

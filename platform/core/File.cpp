@@ -24,6 +24,20 @@ struct FileCloser
    throw Error( path + ": " + what + ( error != 0 ? String( ": " ) + std::strerror( error ) : String() ) );
 }
 
+// The file's status; throws for an empty name, a missing file or anything
+// but a regular file.
+struct stat RegularFileStatus( const String& path )
+{
+   if ( path.IsEmpty() )
+      throw Error( "Invalid or empty file name" );
+   struct stat info;
+   if ( ::stat( path.ToStdUTF8().c_str(), &info ) != 0 )
+      ThrowFileError( path, "Unable to open file", errno );
+   if ( !S_ISREG( info.st_mode ) )
+      ThrowFileError( path, "Not a regular file", 0 );
+   return info;
+}
+
 } // namespace
 
 bool File::Exists( const String& path )
@@ -36,15 +50,8 @@ bool File::Exists( const String& path )
 
 ByteArray File::ReadFile( const String& path )
 {
-   if ( path.IsEmpty() )
-      throw Error( "Invalid or empty file name" );
+   const struct stat info = RegularFileStatus( path );
    const std::string name = path.ToStdUTF8();
-   struct stat info;
-   if ( ::stat( name.c_str(), &info ) != 0 )
-      ThrowFileError( path, "Unable to open file", errno );
-   if ( !S_ISREG( info.st_mode ) )
-      ThrowFileError( path, "Not a regular file", 0 );
-
    std::unique_ptr<std::FILE, FileCloser> file( std::fopen( name.c_str(), "rb" ) );
    if ( !file )
       ThrowFileError( path, "Unable to open file", errno );
@@ -64,6 +71,11 @@ ByteArray File::ReadFile( const String& path )
       }
    }
    return bytes;
+}
+
+uint64_t File::Size( const String& path )
+{
+   return uint64_t( RegularFileStatus( path ).st_size );
 }
 
 } // pcl

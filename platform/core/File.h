@@ -16,6 +16,10 @@ public:
 
    // The whole file. Throws Error when it cannot be read.
    static ByteArray ReadFile( const String& path );
+
+   // The size in bytes of a regular file, without reading it. Throws Error as
+   // ReadFile does when the file cannot be found or is not a regular file.
+   static uint64_t Size( const String& path );
 };
 
 } // pcl
