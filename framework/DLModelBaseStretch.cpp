@@ -33,6 +33,21 @@ void RequireStretchEntries( const Array<HistogramTransformation>& stf, int chann
                                    int( stf.Length() ), channels ) );
 }
 
+// A midtones balance of 0 or 1 sends every sample above the clipping point to
+// 1 or 0, and a clipping point of 1 or more leaves nothing above it: the image
+// would come back black and white. Automatic stretches end up there when more
+// than half of a channel's samples are 0 or 1 (the MAD is then 0).
+void RequireUsableStretch( const HistogramTransformation& ht, int channel )
+{
+   const double m = ht.MidtonesBalance();
+   const double c0 = ht.ShadowsClipping();
+   if ( !( m > 0 && m < 1 ) || !( c0 < 1 ) )
+      throw Error( String::Format( "Cannot stretch channel %d: midtones balance %g, shadows clipping %g. "
+                                   "Set a screen transfer function for the view, or run without the "
+                                   "`Linear data` option.",
+                                   channel, m, c0 ) );
+}
+
 } // namespace
 
 bool DLModelBase::IsSTFIdentity( View& view )
@@ -78,6 +93,9 @@ void DLModelBase::StretchImage( GenericImage<P>& image, View& view )
       // Shadows subtracted without rescaling, then the midtones transfer.
       const int channels = image.IsColor() ? 3 : 1;
       RequireStretchEntries( stf, channels );
+      // Every channel before the first is changed.
+      for ( int c = 0; c < channels; ++c )
+         RequireUsableStretch( stf[c], c );
       for ( int c = 0; c < channels; ++c )
       {
          const HistogramTransformation ht( stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );

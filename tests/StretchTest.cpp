@@ -7,6 +7,8 @@
 #include "tests/ErrorOf.h"
 
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,25 +118,56 @@ TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
    EXPECT_EQ( image.LastSelectedChannel(), 2 );
 }
 
-TEST_F( StretchTest, ClippingPointAboveTheMedianMakesABinaryStretch )
+// A stretch that would leave only black and white is refused, with the
+// channel named, before any channel is changed.
+TEST_F( StretchTest, StretchesWithoutMidtonesAreRefused )
 {
-   host::View& hv = m_host.CreateView( "hard", 512, 512, 1, ColorSpace::Gray, 32, true );
-   hv.SetProperty( "Median", { 0.5 } );
-   hv.SetProperty( "MAD", { 0.2 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-   DLModelBase m = ModelFor( image, view );
-   m.shadowsClipping = 1.0; // 0.5 + 0.29652: clipping point 0.79652, above the median
+   const std::string advice = ". Set a screen transfer function for the view, or run without the `Linear data` option.";
+   const struct
+   {
+      DVector median, mad;
+      double shadowsClipping;
+      std::optional<host_stf> user; // none: the automatic stretch
+      std::string message;
+   } cases[] = {
+      // More than half of the samples 0 (a mosaic's black border), or 1.
+      { { 0.0 }, { 0.0 }, -2.8, std::nullopt, "Cannot stretch channel 0: midtones balance 0, shadows clipping 0" },
+      { { 1.0 }, { 0.0 }, -2.8, std::nullopt, "Cannot stretch channel 0: midtones balance 1, shadows clipping 0" },
+      // A clipping point above the median, then above 1 (clamped).
+      { { 0.5 }, { 0.2 }, 1.0, std::nullopt, "Cannot stretch channel 0: midtones balance 0, shadows clipping 0.79652" },
+      { { 0.5 }, { 0.2 }, 5.0, std::nullopt, "Cannot stretch channel 0: midtones balance 0, shadows clipping 1" },
+      { { 0.02, 0.1, 1.0 }, { 0.001, 0.0, 0.0 }, -2.8, std::nullopt,
+        "Cannot stretch channel 2: midtones balance 1, shadows clipping 0" },
+      { { 0.1 }, { 0.01 }, -2.8, host_stf{ 0.0, 0.1, 1, 0, 1 }, "Cannot stretch channel 0: midtones balance 0, shadows clipping 0.1" },
+      { { 0.1 }, { 0.01 }, -2.8, host_stf{ 0.3, 1.0, 1, 0, 1 }, "Cannot stretch channel 0: midtones balance 0.3, shadows clipping 1" },
+   };
+   for ( const auto& c : cases )
+   {
+      const int channels = int( c.median.size() );
+      host::View& hv = m_host.CreateView( "case" + std::to_string( int( &c - cases ) ), 512, 512, channels,
+                                          channels == 1 ? ColorSpace::Gray : ColorSpace::RGB, 32, true );
+      hv.SetProperty( "Median", c.median );
+      hv.SetProperty( "MAD", c.mad );
+      const bool user = c.user.has_value();
+      for ( int k = 0; user && k < channels; ++k )
+         hv.SetScreenTransferFunction( k, *c.user );
+      pcl::View view( hv.Handle() );
+      ImageVariant variant = view.Image();
+      GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+      reference::FillRandom( image, 0.0, 1.0, 11 );
+      const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( image );
+      DLModelBase m = ModelFor( image, view );
+      m.shadowsClipping = c.shadowsClipping;
+      HostConsole().ClearTranscript();
 
-   m.StretchImage( image, view );
-   EXPECT_DOUBLE_EQ( m.stf[0].ShadowsClipping(), 0.5 + 1.0 * ( 0.2 * 1.4826 ) );
-   EXPECT_EQ( m.stf[0].MidtonesBalance(), 0.0 );
-
-   m.shadowsClipping = 5.0; // beyond 1: clamped
-   view.GetScreenTransferFunctions( m.stf );
-   m.StretchImage( image, view );
-   EXPECT_EQ( m.stf[0].ShadowsClipping(), 1.0 );
+      EXPECT_EQ( StretchFailure( m, image, view ), c.message + advice );
+      const std::vector<std::string> lines =
+         user ? std::vector<std::string>{ UserLine, Critical } : std::vector<std::string>{ Warning1, Warning2, Critical };
+      EXPECT_EQ( ConsoleLines(), lines );
+      for ( int k = 0; k < channels; ++k )
+         ASSERT_EQ( std::memcmp( image.PixelData( k ), before.PixelData( k ), 512 * 512 * sizeof( float ) ), 0 )
+            << c.message;
+   }
 }
 
 TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
