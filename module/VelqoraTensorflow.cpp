@@ -7,6 +7,8 @@
 #include "platform/image/StatusMonitor.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace pcl
@@ -40,6 +42,9 @@ public:
                       m_original.NumberOfPixels() * sizeof( typename P::sample ) );
    }
 
+   // The source as it was before the run; empty when none was kept.
+   const GenericImage<P>& Original() const noexcept { return m_original; }
+
    // The run completed: the image holds the result.
    void Dismiss() noexcept { m_original.FreeData(); }
 
@@ -51,39 +56,48 @@ private:
    GenericImage<P> m_original;
 };
 
-// result = amount × denoised + (1 − amount) × source, written into the
-// source's pixels. One pass with the arithmetic of the three-image form: the
-// source scaled within its own sample type, the denoised image scaled in 64
-// bits, their sum in 64 bits, stored in the source's type. No temporaries.
+// result = amount × denoised + (1 − amount) × source, written into `image`,
+// which may be the source itself. One pass with the arithmetic of the
+// three-image form: the source scaled within its own sample type, the denoised
+// image scaled in 64 bits, their sum in 64 bits, stored in the source's type.
+// No temporaries.
 template <class P>
-void MixInto( GenericImage<P>& image, const GenericImage<DoublePixelTraits>& denoised, double amount )
+void MixInto( GenericImage<P>& image, const GenericImage<P>& source, const GenericImage<DoublePixelTraits>& denoised,
+              double amount )
 {
    const double keep = 1 - amount;
    const size_t count = image.NumberOfPixels();
    for ( int c = 0; c < image.NumberOfChannels(); ++c )
    {
-      typename P::sample* s = image.PixelData( c );
+      typename P::sample* out = image.PixelData( c );
+      const typename P::sample* s = source.PixelData( c );
       const double* d = denoised.PixelData( c );
       for ( size_t i = 0; i < count; ++i )
       {
          const typename P::sample a = P::ToSample( keep * P::FromSample( s[i] ) );
-         s[i] = P::ToSample( amount * d[i] + P::FromSample( a ) );
+         out[i] = P::ToSample( amount * d[i] + P::FromSample( a ) );
       }
    }
 }
 
-// An output tensor that is not a float batch of the input's shape would be
-// read past its end.
-void CheckOutputTensor( TF_Tensor* tensor, size_t expectedBytes )
+// A parameter value that would destroy the image instead of denoising it.
+// Scripts and the interface write the values directly, so the host's range
+// check on the parameters is not enough.
+void CheckParameters( double amount, double shadowsClipping, double targetBackground )
 {
-   if ( TF_TensorType( tensor ) != TF_FLOAT )
-      throw Error( String( InferenceContext ) +
-                   String::Format( ": output tensor has element type %d, expected 32-bit float.",
-                                   int( TF_TensorType( tensor ) ) ) );
-   if ( TF_TensorByteSize( tensor ) < expectedBytes )
-      throw Error( String( InferenceContext ) +
-                   String::Format( ": output tensor holds %zu bytes, expected %zu.", TF_TensorByteSize( tensor ),
-                                   expectedBytes ) );
+   // The shortest text that reads back as the same value, so that a value
+   // just outside a bound does not show as the bound.
+   auto text = []( double value ) {
+      char buffer[32];
+      return String( std::string( buffer, std::to_chars( buffer, buffer + sizeof buffer, value ).ptr ) );
+   };
+   if ( !( amount >= 0 && amount <= 1 ) )
+      throw Error( "Invalid amount: " + text( amount ) + "! Should be between 0 and 1!" );
+   if ( !std::isfinite( shadowsClipping ) )
+      throw Error( "Invalid shadows_clipping: " + text( shadowsClipping ) + "! Should be a finite number!" );
+   if ( !( targetBackground > 0 && targetBackground < 1 ) )
+      throw Error( "Invalid target_background: " + text( targetBackground ) +
+                   "! Should be greater than 0 and less than 1!" );
 }
 
 } // namespace
@@ -126,10 +140,14 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    PrintIntroGraphic();
    Console::WriteLn( "<end><cbr>Starting denoising procedure..." );
    Console::WriteLn( "Model version: " + String( modelVersion ) );
+   CheckParameters( amount, shadowsClipping, targetBackground );
 
    ReadImageProps( image, true );
    if ( colorSpace != ColorSpace::RGB && modelVersion == 1 )
       throw Error( "This model version only supports RGB images!" );
+   // A NaN or an infinity would pass through the network and be blamed on it,
+   // or be clipped away unseen by the stretch.
+   ValidateFiniteImage( image, "Velqora source image" );
 
    view.GetScreenTransferFunctions( stf );
 
@@ -147,7 +165,7 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    SessionGuard session;
    session.graph = LoadModel( modelVersion == 1 ? "Velqora_weights_v1.pb" : "Velqora_weights_v2.pb" );
    const int64_t dims[4] = { batchSize, windowSize, windowSize, 3 };
-   const TF_Output input = RequireOperation( session.graph, "intro" );
+   const TF_Output input = RequireInputOperation( session.graph, "intro", TF_FLOAT, dims, 4 );
    Array<float> batch;
    session.options = TF_NewSessionOptions();
    session.status = TF_NewStatus();
@@ -163,7 +181,6 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    monitor.SetCallback( &status );
    monitor.Initialize( String::Format( "Processing %d image tiles", tileCount ), size_t( tileCount ) );
 
-   const size_t batchBytes = size_t( batchSize ) * size_t( windowSize ) * size_t( windowSize ) * 3 * sizeof( float );
    for ( int start = 0; start < tileCount; start += batchSize )
    {
       batch = GetInputBatch( padded, start );
@@ -174,7 +191,7 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
       float* data = static_cast<float*>( TF_TensorData( outputTensor.Get() ) );
       if ( data == nullptr )
          throw Error( "Velqora TensorFlow inference failed: output tensor data is null." );
-      CheckOutputTensor( outputTensor.Get(), batchBytes );
+      CheckOutputTensor( outputTensor.Get(), TF_FLOAT, dims, 4, InferenceContext );
       WriteOutputBatch( output, data, start );
       monitor += size_t( std::min( batchSize, tileCount - start ) );
    }
@@ -185,16 +202,16 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    CropImage( output );
    if ( linear )
    {
-      DeStretchImage( image );
       DeStretchImage( output );
-      ValidateFiniteImage( image, "Velqora linear source image after destretch" );
       ValidateFiniteImage( output, "Velqora linear denoized image after destretch" );
    }
 
    image.ResetSelections();
    output.ResetSelections();
    output.Truncate( 0.0, 1.0 );
-   MixInto( image, output, amount );
+   // In linear mode the source side of the mix is the source as it was: its
+   // stretch and destretch would clip its shadows and round it twice.
+   MixInto( image, linear ? restorer.Original() : image, output, amount );
    restorer.Dismiss();
 
    Console::WriteLn( "Done!" );
