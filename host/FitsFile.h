@@ -1,0 +1,23 @@
+#ifndef VELQORA_HOST_FITS_FILE_H
+#define VELQORA_HOST_FITS_FILE_H
+
+#include "host/ImageFile.h"
+
+#include <string>
+#include <vector>
+
+namespace host
+{
+
+// FITS through cfitsio: the first HDU holding an image; 2-D images as
+// grayscale, 3-D images of three planes as RGB. Throws std::runtime_error
+// naming the file.
+ImageData ReadFitsFile( const std::string& path );
+
+// Writes a new file (the path must not exist) with the keywords after the
+// data's own structure.
+void WriteFitsFile( const std::string& path, const host_image_desc& image, const std::vector<std::string>& keywords );
+
+} // host
+
+#endif

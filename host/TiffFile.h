@@ -1,0 +1,22 @@
+#ifndef VELQORA_HOST_TIFF_FILE_H
+#define VELQORA_HOST_TIFF_FILE_H
+
+#include "host/ImageFile.h"
+
+#include <string>
+
+namespace host
+{
+
+// TIFF through libtiff: the first image of the file, grayscale or RGB with any
+// extra samples, chunky or planar, stripped or tiled. Throws
+// std::runtime_error naming the file.
+ImageData ReadTiffFile( const std::string& path );
+
+// Writes a new file (the path must not exist), uncompressed, chunky; channels
+// beyond the colour ones are written as unassociated alpha.
+void WriteTiffFile( const std::string& path, const host_image_desc& image );
+
+} // host
+
+#endif
