@@ -78,9 +78,6 @@ private:
    std::map<std::string, std::vector<double>> m_computed;
    int m_computations = 0;
    bool m_locked = false;
-
-   // Channel c's samples as normalised values.
-   std::vector<double> NormalisedChannel( int c ) const;
 };
 
 } // host

@@ -22,27 +22,37 @@ double SortedMedian( std::vector<double> v )
    return n % 2 == 1 ? v[n / 2] : ( v[n / 2 - 1] + v[n / 2] ) / 2;
 }
 
+enum class Values
+{
+   Skewed,    // so that median and mean differ
+   MostlyOne, // nine in ten samples alike: ties around the middle ranks
+   TwoHalves  // half 0.25, half 0.75: the middle two differ
+};
+
 template <class P>
-void FillRandom( host::View& view, unsigned seed )
+void FillRandom( host::View& view, unsigned seed, Values values )
 {
    std::mt19937 rng( seed );
-   // Skewed, so that median and mean differ.
    std::uniform_real_distribution<double> u( 0.0, 1.0 );
    const size_t count = size_t( view.Width() ) * view.Height();
    for ( int c = 0; c < view.NumberOfChannels(); ++c )
       for ( size_t k = 0; k < count; ++k )
       {
          const double x = u( rng );
-         view.Samples<typename P::sample>( c )[k] = P::ToSample( x * x * ( 0.3 + 0.3 * c ) );
+         const double v = values == Values::TwoHalves ? ( k % 2 ? 0.25 : 0.75 )
+                          : values == Values::MostlyOne && k % 10 != 0 ? 0.25
+                                                                        : x * x * ( 0.3 + 0.3 * c );
+         view.Samples<typename P::sample>( c )[k] = P::ToSample( v );
       }
 }
 
 template <class P>
-void ExpectStatisticsOfEveryChannel( int width, int height, int channels, unsigned seed )
+void ExpectStatisticsOfEveryChannel( int width, int height, int channels, unsigned seed,
+                                     Values values = Values::Skewed )
 {
    const int colorSpace = channels == 1 ? pcl::ColorSpace::Gray : pcl::ColorSpace::RGB;
    host::View view( "v", width, height, channels, colorSpace, P::BitsPerSample(), P::IsFloatSample() );
-   FillRandom<P>( view, seed );
+   FillRandom<P>( view, seed, values );
    const std::vector<double> median = view.ComputeOrFetchProperty( "Median" );
    const std::vector<double> mad = view.ComputeOrFetchProperty( "MAD" );
    ASSERT_EQ( median.size(), size_t( channels ) );
@@ -80,6 +90,15 @@ TEST( HostViewStatistics, MatchTheSortedDefinitionForEverySampleFormat )
    ExpectStatisticsOfEveryChannel<pcl::UInt8PixelTraits>( 31, 30, 3, 3 );
    ExpectStatisticsOfEveryChannel<pcl::UInt16PixelTraits>( 33, 17, 3, 4 );
    ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 26, 26, 1, 5 );
+   // Large enough for the way that brackets the middle ranks with a sample of
+   // the values (32-bit and floating-point samples).
+   for ( Values values : { Values::Skewed, Values::MostlyOne, Values::TwoHalves } )
+   {
+      ExpectStatisticsOfEveryChannel<pcl::FloatPixelTraits>( 1001, 600, 1, 7, values );  // odd count
+      ExpectStatisticsOfEveryChannel<pcl::DoublePixelTraits>( 1000, 600, 1, 8, values ); // even count
+      ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 1000, 601, 1, 9, values );
+      ExpectStatisticsOfEveryChannel<pcl::UInt16PixelTraits>( 1000, 600, 1, 10, values );
+   }
 }
 
 TEST( HostViewStatistics, KeptUntilTheImageChanges )
