@@ -75,6 +75,12 @@ void WriteError( const std::string& message )
       h->GetConsole().Write( utf::FromUTF8( "<end><cbr>\033[31m*** Error: " + message + "\033[39m<end><cbr>\n" ) );
 }
 
+void Record( const std::string& entry )
+{
+   if ( Host* h = Host::Current() )
+      h->Processes().Record( entry );
+}
+
 extern "C" void TakeText( void* context, const char16_t* text, size_t length )
 {
    try
@@ -185,6 +191,7 @@ bool Process::LaunchInterface( module_instance_handle instance )
    if ( copy == nullptr )
       return false;
    m_interfaceInstance = Adopt( copy );
+   Record( m_id + " interface" );
    return true;
 }
 
@@ -197,6 +204,7 @@ bool Process::Execute( module_instance_handle instance, View& view ) const
          WriteError( whyNot );
       return false;
    }
+   Record( m_id + " on " + view.Id() );
    return m_callbacks->ExecuteOn( instance, view.Handle() ) == 0;
 }
 

@@ -150,6 +150,13 @@ public:
    const std::vector<std::unique_ptr<Process>>& Processes() const noexcept { return m_processes; }
    void Clear() noexcept { m_processes.clear(); }
 
+   // What the processes were asked to do, in order: "<process> on <view>"
+   // for each execution, "<process> interface" for each opening of an
+   // interface.
+   const std::vector<std::string>& Log() const noexcept { return m_log; }
+   void Record( std::string entry ) { m_log.push_back( std::move( entry ) ); }
+   void ClearLog() noexcept { m_log.clear(); }
+
    // The declared processes and their parameters, one line each.
    std::string Listing() const;
 
@@ -165,6 +172,7 @@ public:
 
 private:
    std::vector<std::unique_ptr<Process>> m_processes;
+   std::vector<std::string> m_log;
 };
 
 // Splits a command line into words as a shell does: blanks separate words,

@@ -5,10 +5,9 @@
 #include "platform/module/HostCall.h"
 #include "platform/module/HostInterface.h"
 #include "platform/module/MetaModule.h"
+#include "platform/module/ModuleEntry.h"
 
-#define PCL_MODULE_EXPORT extern "C" __attribute__(( visibility( "default" ) ))
-
-PCL_MODULE_EXPORT int32_t InitializePixInsightModule( void* /*moduleHandle*/, host_function_resolver resolver,
+int32_t InitializePixInsightModule( void* /*moduleHandle*/, host_function_resolver resolver,
                                                       uint32_t apiVersion, void* /*reserved*/ )
 {
    // An older host's functions cannot be trusted even to report the refusal.
