@@ -1,8 +1,7 @@
 #include "host/HostConsole.h"
 
+#include "host/Terminal.h"
 #include "platform/core/Utf16.h"
-
-#include <cstdio>
 
 namespace host
 {
@@ -12,11 +11,14 @@ void Console::Write( const std::u16string& text )
    std::string utf8 = utf::ToUTF8( text );
    std::lock_guard<std::mutex> lock( m_mutex );
    m_transcript += utf8;
-   if ( m_echo )
-   {
-      std::fwrite( utf8.data(), 1, utf8.size(), stdout );
-      std::fflush( stdout );
-   }
+   if ( m_terminal != nullptr )
+      m_terminal->Write( utf8 );
+}
+
+void Console::SetTerminal( Terminal* terminal ) noexcept
+{
+   std::lock_guard<std::mutex> lock( m_mutex );
+   m_terminal = terminal;
 }
 
 std::string Console::Transcript() const

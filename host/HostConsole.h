@@ -9,15 +9,19 @@
 namespace host
 {
 
+class Terminal;
+
 // The host's console: keeps a transcript of everything written (UTF-8) and
-// may echo it to standard output. An abort request may come from any thread
+// may show it on a terminal. An abort request may come from any thread
 // (a test, or Ctrl-C); it reaches a run only while abort is enabled.
 class Console
 {
 public:
    void Write( const std::u16string& text );
 
-   void SetEcho( bool echo ) noexcept { m_echo = echo; }
+   // Where the console is shown; null for nowhere. The terminal must outlive
+   // its use here.
+   void SetTerminal( Terminal* terminal ) noexcept;
 
    std::string Transcript() const;
    // The transcript split at line feeds; a last unfinished line is included.
@@ -33,7 +37,7 @@ public:
 private:
    mutable std::mutex m_mutex;
    std::string m_transcript;
-   bool m_echo = false;
+   Terminal* m_terminal = nullptr;
    std::atomic<bool> m_abortEnabled{ false };
    std::atomic<bool> m_abortRequested{ false };
 };

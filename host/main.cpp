@@ -1,62 +1,107 @@
-// The host stand-in's program: loads the module as the host does.
+// velqora-host: the host stand-in as a tool. Loads the module through its
+// entry functions and runs the steps of its command line: open image files,
+// set the process's parameters, run it, run its command lines, save.
 #include "host/Host.h"
+#include "host/HostTool.h"
 #include "host/ModuleLoader.h"
+#include "host/StderrFilter.h"
+#include "host/Terminal.h"
 
-#include <cstdio>
-#include <cstring>
+#include <atomic>
+#include <csignal>
 #include <exception>
+#include <memory>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace
 {
 
-int Smoke( const std::string& modulePath )
+std::atomic<int> g_interrupts{ 0 };
+std::atomic<host::Console*> g_console{ nullptr };
+
+// The first Ctrl-C asks the module to abort its run; the second leaves at once.
+extern "C" void OnInterrupt( int )
 {
-   host::Host h;
-   h.GetConsole().SetEcho( true );
-   host::ModuleLoader module( modulePath );
-   std::printf( "Loaded %s\n", modulePath.c_str() );
+   if ( g_interrupts.fetch_add( 1 ) > 0 )
+      ::_exit( host::ToolAborted );
+   if ( host::Console* console = g_console.load() )
+      console->RequestAbort();
+}
+
+void Tell( int fd, const std::string& text )
+{
+   (void)!::write( fd, text.data(), text.size() );
+}
+
+std::string DefaultModule()
+{
+   std::string self( 4096, '\0' );
+   const ssize_t n = ::readlink( "/proc/self/exe", self.data(), self.size() );
+   self.resize( n > 0 ? size_t( n ) : 0 );
+   return self.substr( 0, self.find_last_of( '/' ) + 1 ) + "Velqora-pxm.so";
+}
+
+// Install (full), then initialise with the host's functions.
+void LoadModule( const host::ModuleLoader& module )
+{
    if ( module.Install() == nullptr || module.Initialize() == nullptr )
-   {
-      std::fprintf( stderr, "The module does not export its entry functions\n" );
-      return 1;
-   }
+      throw std::runtime_error( "the library does not export the module's entry functions" );
    if ( module.Install()( 0 ) != 0 )
-   {
-      std::fprintf( stderr, "Module installation failed\n" );
-      return 1;
-   }
+      throw std::runtime_error( "the module's installation failed" );
    if ( module.Initialize()( nullptr, &host::ResolveHostFunction, HOST_API_VERSION, nullptr ) != 0 )
-   {
-      std::fprintf( stderr, "Module initialisation failed\n" );
-      return 1;
-   }
-   std::printf( "Module initialised\n%s", h.Processes().Listing().c_str() );
-   using version_t = const char* (*)();
-   if ( auto version = reinterpret_cast<version_t>( module.Symbol( "TF_Version" ) ) )
-      std::printf( "TensorFlow %s\n", version() );
-   else
-   {
-      std::fprintf( stderr, "TensorFlow is not linked into the module\n" );
-      return 1;
-   }
-   return 0;
+      throw std::runtime_error( "the module's initialisation failed" );
 }
 
 } // namespace
 
 int main( int argc, char** argv )
 {
+   // Before TensorFlow is loaded with the module.
+   host::StderrFilter filter;
+   const std::vector<std::string> arguments( argv + 1, argv + argc );
+   if ( arguments.size() == 1 && ( arguments[0] == "--help" || arguments[0] == "-h" ) )
+   {
+      Tell( STDOUT_FILENO, host::ToolUsage() );
+      return host::ToolSucceeded;
+   }
+   host::ToolOptions options;
    try
    {
-      if ( argc == 3 && std::strcmp( argv[1], "--smoke" ) == 0 )
-         return Smoke( argv[2] );
-      std::fprintf( stderr, "usage: velqora-host --smoke <module.so>\n" );
-      return 2;
+      options = host::ParseToolArguments( arguments );
    }
    catch ( const std::exception& e )
    {
-      std::fprintf( stderr, "velqora-host: %s\n", e.what() );
-      return 1;
+      Tell( filter.UserFd(), std::string( "velqora-host: " ) + e.what() + "\n" + host::ToolUsage() );
+      return host::ToolMisused;
    }
+   const std::string modulePath = options.module.empty() ? DefaultModule() : options.module;
+
+   std::unique_ptr<host::ModuleLoader> module; // outlives the host's objects of the module
+   host::Host host;
+   host::Terminal terminal( STDOUT_FILENO, ::isatty( STDOUT_FILENO ) != 0 );
+   host.GetConsole().SetTerminal( &terminal );
+   g_console = &host.GetConsole();
+   struct sigaction action = {};
+   action.sa_handler = &OnInterrupt;
+   ::sigemptyset( &action.sa_mask );
+   ::sigaction( SIGINT, &action, nullptr );
+
+   host::ToolStatus status = host::ToolFailed;
+   try
+   {
+      module = std::make_unique<host::ModuleLoader>( modulePath );
+      LoadModule( *module );
+      host::HostTool tool( host, terminal, filter.UserFd(), g_interrupts );
+      status = tool.Run( options );
+   }
+   catch ( const std::exception& e )
+   {
+      terminal.Finish();
+      Tell( filter.UserFd(), "velqora-host: module " + modulePath + ": " + e.what() + "\n" );
+   }
+   g_console = nullptr;
+   host.GetConsole().SetTerminal( nullptr );
+   return status;
 }
