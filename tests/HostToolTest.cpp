@@ -1,0 +1,277 @@
+// velqora-host from its command line, as a user runs it: whole runs on FITS
+// files with the module loaded through its entry functions, refusals, and
+// Ctrl-C. Also the console as the terminal shows it.
+#include "ScratchDirectory.h"
+#include "host/ImageFile.h"
+#include "host/SampleType.h"
+#include "host/Terminal.h"
+#include "tools/GraphWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct Outcome
+{
+   int status = -1;
+   std::string out, err;
+};
+
+// Runs velqora-host in `directory`; with `interruptAt`, sends SIGINT once
+// standard output shows that text.
+Outcome RunHost( const fs::path& directory, std::vector<std::string> arguments, const std::string& interruptAt = "" )
+{
+   arguments.insert( arguments.begin(), { VELQORA_HOST_PROGRAM, "--module", VELQORA_MODULE_FILE } );
+   int out[2], err[2];
+   EXPECT_EQ( ::pipe( out ), 0 );
+   EXPECT_EQ( ::pipe( err ), 0 );
+   const pid_t pid = ::fork();
+   if ( pid == 0 )
+   {
+      ::dup2( out[1], 1 );
+      ::dup2( err[1], 2 );
+      ::close( out[0] );
+      ::close( err[0] );
+      if ( ::chdir( directory.c_str() ) != 0 )
+         ::_exit( 127 );
+      std::vector<char*> argv;
+      for ( std::string& a : arguments )
+         argv.push_back( a.data() );
+      argv.push_back( nullptr );
+      ::execv( argv[0], argv.data() );
+      ::_exit( 127 );
+   }
+   ::close( out[1] );
+   ::close( err[1] );
+   Outcome o;
+   bool interrupted = interruptAt.empty();
+   pollfd fds[2] = { { out[0], POLLIN, 0 }, { err[0], POLLIN, 0 } };
+   for ( int open = 2; open > 0; )
+   {
+      ::poll( fds, 2, -1 );
+      for ( int i = 0; i < 2; ++i )
+         if ( fds[i].fd >= 0 && fds[i].revents )
+         {
+            char buffer[4096];
+            const ssize_t n = ::read( fds[i].fd, buffer, sizeof buffer );
+            if ( n <= 0 )
+            {
+               ::close( fds[i].fd );
+               fds[i].fd = -1;
+               --open;
+               continue;
+            }
+            ( i == 0 ? o.out : o.err ).append( buffer, size_t( n ) );
+         }
+      if ( !interrupted && o.out.find( interruptAt ) != std::string::npos )
+      {
+         ::kill( pid, SIGINT );
+         interrupted = true;
+      }
+   }
+   int status = 0;
+   ::waitpid( pid, &status, 0 );
+   o.status = WIFEXITED( status ) ? WEXITSTATUS( status ) : 1000 + WTERMSIG( status );
+   return o;
+}
+
+std::string Contents( const fs::path& path )
+{
+   std::ifstream file( path, std::ios::binary );
+   return { std::istreambuf_iterator<char>( file ), {} };
+}
+
+// A linear image: a dark background with noise, in the sample format asked for.
+host::ImageData Sky( int width, int height, int channels, int bits, bool isFloat )
+{
+   host::ImageData image;
+   image.Allocate( width, height, channels, channels == 3 ? 1 : 0, bits, isFloat );
+   std::mt19937 rng( 5 );
+   std::normal_distribution<double> noise( 0.1, 0.01 );
+   host::WithSampleType( bits, isFloat, [&]<typename T>( T ) {
+      for ( auto& channel : image.channels )
+      {
+         T* s = reinterpret_cast<T*>( channel.data() );
+         for ( size_t i = 0; i < channel.size() / sizeof( T ); ++i )
+         {
+            const double v = std::clamp( noise( rng ) + ( i % 5003 == 0 ? 0.8 : 0.0 ), 0.0, 1.0 );
+            s[i] = std::is_floating_point_v<T> ? T( v ) : T( std::lround( v * double( std::numeric_limits<T>::max() ) ) );
+         }
+      }
+   } );
+   return image;
+}
+
+class HostToolTest : public ::testing::Test
+{
+protected:
+   fs::path Write( const std::string& name, host::ImageData image )
+   {
+      host::WriteImageFile( ( m_dir.Path() / name ).string(), image.Describe(), {}, false );
+      return m_dir.Path() / name;
+   }
+   void Weights( project_pelk::graphs::GraphKind kind )
+   {
+      project_pelk::graphs::WriteGraphFile( ( m_dir.Path() / "Velqora_weights_v2.pb" ).string(), kind );
+   }
+
+   ScratchDirectory m_dir;
+};
+
+TEST_F( HostToolTest, AWholeRunWithTheIdentityNetworkGivesTheImageBack )
+{
+   Weights( project_pelk::graphs::GraphKind::Identity );
+   const std::string stf = "0.2,0,1,0,1";
+   const struct
+   {
+      const char* name;
+      int channels, bits;
+      bool isFloat;
+      std::vector<std::string> parameters;
+      double tolerance; // in units of the sample type, or absolute for floats
+   } cases[] = {
+      // Linear data through a stretch that clips nothing (the automatic one
+      // clips the darkest samples to its shadows point) and back.
+      // Two roundings: the stretched source is kept in the image's own samples.
+      { "gray16.fits", 1, 16, false, { "--stf", stf, stf, stf, stf }, 2 },
+      { "rgb32f.fits", 3, 32, true, { "--stf", stf, stf, stf, stf }, 1e-6 },
+      { "rgb8.fits", 3, 8, false, { "--set", "linear=false" }, 0 },
+      { "gray32.fits", 1, 32, false, { "--set", "amount=0" }, 0 },
+      { "gray64f.fits", 1, 64, true, { "--set", "amount=0", "--set", "model=v2" }, 0 },
+   };
+   for ( const auto& c : cases )
+   {
+      const fs::path input = Write( c.name, Sky( 520, 512, c.channels, c.bits, c.isFloat ) );
+      std::vector<std::string> arguments = { "--open", input.string() };
+      arguments.insert( arguments.end(), c.parameters.begin(), c.parameters.end() );
+      arguments.insert( arguments.end(), { "--run", "--save", "out-" + std::string( c.name ) } );
+      const Outcome o = RunHost( m_dir.Path(), arguments );
+      ASSERT_EQ( o.status, 0 ) << c.name << "\n" << o.err;
+      EXPECT_EQ( o.err, "" ) << c.name; // no chatter from TensorFlow either
+      EXPECT_NE( o.out.find( "Processing 4 image tiles: done\n" ), std::string::npos ) << c.name << o.out;
+      const host::ImageData in = host::ReadImageFile( input.string() );
+      const host::ImageData out = host::ReadImageFile( ( m_dir.Path() / ( "out-" + std::string( c.name ) ) ).string() );
+      ASSERT_EQ( out.channels.size(), in.channels.size() ) << c.name;
+      double worst = 0;
+      host::WithSampleType( c.bits, c.isFloat, [&]<typename T>( T ) {
+         for ( size_t k = 0; k < in.channels.size(); ++k )
+            for ( size_t i = 0; i < in.channels[k].size() / sizeof( T ); ++i )
+               worst = std::max( worst, std::abs( double( reinterpret_cast<const T*>( in.channels[k].data() )[i] ) -
+                                                  double( reinterpret_cast<const T*>( out.channels[k].data() )[i] ) ) );
+      } );
+      EXPECT_LE( worst, c.tolerance ) << c.name;
+   }
+}
+
+TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
+{
+   Weights( project_pelk::graphs::GraphKind::Identity );
+   const std::string narrow = Write( "narrow.fits", Sky( 511, 600, 1, 16, false ) ).string();
+   const std::string wide = Write( "wide.fits", Sky( 512, 512, 1, 16, false ) ).string();
+   const std::string cut = ( m_dir.Path() / "cut.fits" ).string();
+   m_dir.Write( "cut.fits", Contents( wide ).substr( 0, 4000 ) );
+   const struct
+   {
+      std::vector<std::string> arguments;
+      int status;
+      std::string err;
+   } cases[] = {
+      { { "--open", narrow, "--run", "--save", "out.fits" },
+        1,
+        "velqora-host: --run: Velqora requires images at least 512x512 pixels.\n" },
+      { { "--open", wide, "--set", "amount=1.5", "--run", "--save", "out.fits" },
+        1,
+        "velqora-host: --set amount=1.5: Invalid value for parameter amount: 1.5 (outside 0 to 1)\n" },
+      { { "--open", cut, "--run", "--save", "out.fits" },
+        1,
+        "velqora-host: --open " + cut + ": " + cut + ": the file is cut short: 4000 bytes, the image needs 527168\n" },
+      { { "--open", wide, "--command", "Velqora nothere", "--save", "out.fits" },
+        1,
+        "velqora-host: --command \"Velqora nothere\": Image not found\n" },
+      { { "--open", wide, "--stf", "0.5,0,1,0,1", "0.5,0,1,0,1", "0.5,0,1,0", "0.5,0,1,0,1" },
+        2,
+        "velqora-host: --stf: \"0.5,0,1,0\" is not five numbers m,c0,c1,r0,r1\n" },
+      { { "--open", wide, "--save", wide }, 1, "velqora-host: --save " + wide + ": " + wide +
+                                                   ": the file exists already; it is not overwritten\n" },
+   };
+   const std::string before = Contents( wide );
+   for ( const auto& c : cases )
+   {
+      const Outcome o = RunHost( m_dir.Path(), c.arguments );
+      EXPECT_EQ( o.status, c.status ) << c.err;
+      EXPECT_EQ( o.err.substr( 0, o.err.find( "usage:" ) ), c.err );
+      EXPECT_FALSE( fs::exists( m_dir.Path() / "out.fits" ) ) << c.err;
+   }
+   EXPECT_EQ( Contents( wide ), before );
+}
+
+TEST_F( HostToolTest, CtrlCAbortsTheRunAndNothingIsSaved )
+{
+   Weights( project_pelk::graphs::GraphKind::Network );
+   const fs::path input = Write( "big.fits", Sky( 2400, 2400, 3, 32, true ) );
+   const std::string before = Contents( input );
+   // Into a pipe the console shows whole lines only: this one comes before the tiles.
+   const Outcome o =
+      RunHost( m_dir.Path(), { "--open", input.string(), "--run", "--save", "out.fits" }, "Image size: 2400x2400\n" );
+   EXPECT_EQ( o.status, 130 ) << o.err;
+   EXPECT_EQ( o.err, "velqora-host: --run: stopped by Ctrl-C; nothing more is done or saved\n" );
+   EXPECT_EQ( o.out.find( "Done!" ), std::string::npos );
+   EXPECT_FALSE( fs::exists( m_dir.Path() / "out.fits" ) );
+   EXPECT_EQ( Contents( input ), before );
+}
+
+// What the terminal shows of console text, on a terminal and into a pipe.
+std::string Shown( const std::vector<std::string>& writes, bool isTerminal )
+{
+   int fds[2];
+   EXPECT_EQ( ::pipe( fds ), 0 );
+   {
+      host::Terminal terminal( fds[1], isTerminal );
+      for ( const std::string& w : writes )
+         terminal.Write( w );
+      terminal.Finish();
+   }
+   ::close( fds[1] );
+   std::string shown;
+   char buffer[256];
+   for ( ssize_t n; ( n = ::read( fds[0], buffer, sizeof buffer ) ) > 0; )
+      shown.append( buffer, size_t( n ) );
+   ::close( fds[0] );
+   return shown;
+}
+
+TEST( Terminal, ShowsTheConsoleMarkupAsThePlatformsConsoleDoes )
+{
+   const std::vector<std::string> progress = { "<end><cbr>Processing 4 image tiles:   0%", "\b\b\b\b 50%",
+                                               "\b\b\b\bdone\n" };
+   const struct
+   {
+      std::vector<std::string> writes;
+      std::string terminal, pipe;
+   } cases[] = {
+      { { "a<end><cbr>b<br>c", "<end><cbr>d" }, "a\nb\nc\nd\n", "a\nb\nc\nd\n" },
+      { { "<end><cbr><br>x" }, "\nx\n", "\nx\n" },
+      { { "<raw>Usage: Velqora [<arg_list>]\n<br></raw><br>" }, "Usage: Velqora [<arg_list>]\n<br>\n",
+        "Usage: Velqora [<arg_list>]\n<br>\n" },
+      { { "\033[1;38;2;226;10;10mVelqora\033[39;21m\n", "\033[35mWarning\033[39m" },
+        "\033[1;38;2;226;10;10mVelqora\033[39;21m\n\033[35mWarning\033[39m\n", "Velqora\nWarning\n" },
+      { progress, "Processing 4 image tiles:   0%\b\b\b\b 50%\b\b\b\bdone\n", "Processing 4 image tiles: done\n" },
+   };
+   for ( const auto& c : cases )
+   {
+      EXPECT_EQ( Shown( c.writes, true ), c.terminal );
+      EXPECT_EQ( Shown( c.writes, false ), c.pipe );
+   }
+}
+
+} // namespace
