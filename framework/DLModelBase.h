@@ -1,8 +1,8 @@
 #ifndef VELQORA_DL_MODEL_BASE_H
 #define VELQORA_DL_MODEL_BASE_H
 
+#include "framework/TileAccumulator.h"
 #include "framework/TileGeometry.h"
-#include "framework/TileWeights.h"
 #include "platform/core/Array.h"
 #include "platform/image/GenericImage.h"
 #include "platform/image/HistogramTransformation.h"
@@ -11,6 +11,7 @@
 
 #include <span>
 #include <tuple>
+#include <vector>
 
 namespace pcl
 {
@@ -45,11 +46,8 @@ public:
    template <class P>
    void DeStretchImage( GenericImage<P>& image );
 
-   // Padding, crop and finiteness check.
-   template <class P>
-   void FillPaddedImage( GenericImage<P>& image, GenericImage<DoublePixelTraits>& padded );
-   template <class P>
-   void CropImage( GenericImage<P>& image );
+   // Throws "<what> contains non-finite sample values." for a NaN or an
+   // infinity anywhere in the image.
    template <class P>
    void ValidateFiniteImage( GenericImage<P>& image, const char* what );
 
@@ -57,9 +55,16 @@ public:
    std::tuple<int, int> GetTileCoords( int index ) { return geometry.TileCoords( index ); }
    double GetWeight( int tileX, int tileY, int i, int j ) { return geometry.Weight( tileX, tileY, i, j ); }
 
-   // Input batches and output accumulation.
-   Array<float> GetInputBatch( GenericImage<DoublePixelTraits>& padded, int start );
-   void WriteOutputBatch( GenericImage<DoublePixelTraits>& output, float* data, int start );
+   // The input batch whose first tile is `start`, in the network's tensor
+   // layout, into `batch` (batchSize x window x window x 3 floats). The tiles
+   // are those of the padded image, whose samples are read from the image
+   // itself, mirrored at its edges; slots past the last tile are zero.
+   template <class P>
+   void GetInputBatch( const GenericImage<P>& image, int start, float* batch );
+
+   // Adds the network's output for the batch whose first tile is `start` into
+   // `output`. Throws for a sample that is not finite, naming its tile.
+   void WriteOutputBatch( project_pelk::TileAccumulator& output, const float* data, int start );
 
 protected:
    // One line of a console graphic: its colour escape and its text.
@@ -100,8 +105,8 @@ public:
    Array<HistogramTransformation> stf;
 
 private:
-   // Whole-tile blending weights for the accumulation, kept per kind of tile.
-   project_pelk::TileWeights weightTables;
+   // Rows of a tile being cut out of the image, for GetInputBatch.
+   std::vector<float> inputRows;
 };
 
 } // pcl

@@ -24,6 +24,15 @@ inline bool AnyNonFinite( const float* s, size_t n ) noexcept
    return bad != 0;
 }
 
+// 1 when the value is NaN or infinite, else 0: a test on the bit pattern,
+// which vectorises where std::isfinite does not.
+inline uint32_t NonFinite( double d ) noexcept
+{
+   uint64_t bits;
+   std::memcpy( &bits, &d, sizeof bits );
+   return uint32_t( ( bits & 0x7ff0000000000000u ) == 0x7ff0000000000000u );
+}
+
 // A double's exponent lies in its high 32-bit word (x86-64 is little endian);
 // testing that word alone keeps the comparison 32 bits wide, which vectorises
 // where a 64-bit compare would not.

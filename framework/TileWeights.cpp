@@ -1,6 +1,6 @@
 #include "framework/TileWeights.h"
 
-#include <cstring>
+#include <cstddef>
 
 namespace project_pelk
 {
@@ -18,27 +18,53 @@ bool SameGeometry( const TileGeometry& a, const TileGeometry& b )
 
 } // namespace
 
-const double* TileWeights::For( const TileGeometry& geometry, int tileX, int tileY )
+void TileWeights::Select( const TileGeometry& geometry, int tileX, int tileY )
 {
    if ( !SameGeometry( geometry, m_geometry ) )
    {
       m_geometry = geometry;
-      for ( std::vector<double>& table : m_tables )
-         table.clear();
+      m_kinds = {};
    }
    const int W = geometry.window;
    const int lastX = geometry.paddedWidth - W, lastY = geometry.paddedHeight - W;
-   const int kind = ( tileX == 0 ? 1 : 0 ) | ( tileX == lastX ? 2 : 0 ) | ( tileY == 0 ? 4 : 0 ) |
-                    ( tileY == lastY ? 8 : 0 );
-   std::vector<double>& table = m_tables[kind];
-   if ( table.empty() )
+   Kind& kind = m_kinds[( tileX == 0 ? 1 : 0 ) | ( tileX == lastX ? 2 : 0 ) | ( tileY == 0 ? 4 : 0 ) |
+                        ( tileY == lastY ? 8 : 0 )];
+   m_kind = &kind;
+   if ( !kind.columns.empty() || !kind.table.empty() )
+      return;
+   if ( geometry.stride >= W / 2 )
    {
-      table.resize( size_t( W ) * size_t( W ) );
+      // At the centre offset the other direction's factor is 1.
+      const int h = W / 2;
+      kind.columns.resize( W );
+      kind.rows.resize( W );
+      for ( int k = 0; k < W; ++k )
+      {
+         kind.columns[k] = geometry.Weight( tileX, tileY, k, h );
+         kind.rows[k] = geometry.Weight( tileX, tileY, h, k );
+      }
+      m_row.resize( W );
+   }
+   else
+   {
+      kind.table.resize( std::size_t( W ) * std::size_t( W ) );
       for ( int j = 0; j < W; ++j )
          for ( int i = 0; i < W; ++i )
-            table[size_t( j ) * W + i] = geometry.Weight( tileX, tileY, i, j );
+            kind.table[std::size_t( j ) * W + i] = geometry.Weight( tileX, tileY, i, j );
    }
-   return table.data();
+}
+
+const double* TileWeights::Row( int j )
+{
+   const int W = m_geometry.window;
+   if ( !m_kind->table.empty() )
+      return m_kind->table.data() + std::size_t( j ) * W;
+   const double f = m_kind->rows[j];
+   const double* columns = m_kind->columns.data();
+   double* row = m_row.data();
+   for ( int i = 0; i < W; ++i )
+      row[i] = columns[i] * f;
+   return row;
 }
 
 } // project_pelk

@@ -1,5 +1,6 @@
 #include "module/VelqoraTensorflow.h"
 
+#include "framework/FiniteCheck.h"
 #include "framework/TensorflowGuards.h"
 #include "platform/core/Console.h"
 #include "platform/core/Exception.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace pcl
@@ -19,17 +21,17 @@ namespace
 
 const char* const InferenceContext = "Velqora TensorFlow inference failed";
 
-// Keeps a copy of the source image while a run may leave it stretched, and
-// puts it back unless the run completes. Undoing the stretch would not do: it
-// clips the shadows.
+// Keeps a copy of the source image while the run changes it (the stretch,
+// and the result written in as the tiles are done), and puts it back unless
+// the run completes. Undoing the stretch would not do: it clips the shadows.
 template <class P>
 class SourceRestorer
 {
 public:
-   SourceRestorer( GenericImage<P>& image, bool keep ) : m_image( image )
+   explicit SourceRestorer( GenericImage<P>& image )
+      : m_image( image )
+      , m_original( GenericImage<P>::OwnedCopy( image ) )
    {
-      if ( keep )
-         m_original = GenericImage<P>::OwnedCopy( image );
    }
 
    ~SourceRestorer()
@@ -42,7 +44,7 @@ public:
                       m_original.NumberOfPixels() * sizeof( typename P::sample ) );
    }
 
-   // The source as it was before the run; empty when none was kept.
+   // The source as it was before the run.
    const GenericImage<P>& Original() const noexcept { return m_original; }
 
    // The run completed: the image holds the result.
@@ -56,29 +58,119 @@ private:
    GenericImage<P> m_original;
 };
 
-// result = amount × denoised + (1 − amount) × source, written into `image`,
-// which may be the source itself. One pass with the arithmetic of the
-// three-image form: the source scaled within its own sample type, the denoised
-// image scaled in 64 bits, their sum in 64 bits, stored in the source's type.
-// No temporaries.
-template <class P>
-void MixInto( GenericImage<P>& image, const GenericImage<P>& source, const GenericImage<DoublePixelTraits>& denoised,
-              double amount )
+// One sample of the strength mix: see StrengthMix.
+template <class P, bool Linear, bool Transfer>
+inline typename P::sample MixSample( float denoised, typename P::sample source, double amount, double keep, double m,
+                                     double c0, uint32_t& bad ) noexcept
+{
+   double d = denoised;
+   if constexpr ( Linear )
+   {
+      if constexpr ( Transfer )
+         d = HistogramTransformation::MTF( m, d );
+      d = d + c0;
+      bad |= project_pelk::NonFinite( d );
+   }
+   d = d < 0.0 ? 0.0 : ( d > 1.0 ? 1.0 : d );
+   const typename P::sample a = P::ToSample( keep * P::FromSample( source ) );
+   return P::ToSample( amount * d + P::FromSample( a ) );
+}
+
+// One row of the strength mix; `source` may be `out` itself. Returns false
+// when a destretched sample was not finite. Compiled also for newer
+// processors, chosen at run time; the arithmetic is the same in every version.
+template <class P, bool Linear, bool Transfer>
+[[gnu::target_clones( "avx512f", "avx2", "default" )]] bool MixRow( typename P::sample* out,
+                                                                  const typename P::sample* source,
+                                                                  const float* denoised, int n, double amount,
+                                                                  double m, double c0 )
 {
    const double keep = 1 - amount;
-   const size_t count = image.NumberOfPixels();
-   for ( int c = 0; c < image.NumberOfChannels(); ++c )
-   {
-      typename P::sample* out = image.PixelData( c );
-      const typename P::sample* s = source.PixelData( c );
-      const double* d = denoised.PixelData( c );
-      for ( size_t i = 0; i < count; ++i )
-      {
-         const typename P::sample a = P::ToSample( keep * P::FromSample( s[i] ) );
-         out[i] = P::ToSample( amount * d[i] + P::FromSample( a ) );
-      }
-   }
+   uint32_t bad = 0;
+   // Two loops, so that neither needs a run-time test of overlap to vectorise.
+   if ( source == out )
+      for ( int k = 0; k < n; ++k )
+         out[k] = MixSample<P, Linear, Transfer>( denoised[k], out[k], amount, keep, m, c0, bad );
+   else
+      for ( int k = 0; k < n; ++k )
+         out[k] = MixSample<P, Linear, Transfer>( denoised[k], source[k], amount, keep, m, c0, bad );
+   return bad == 0;
 }
+
+// The end of the run for columns whose denoised samples are final: in linear
+// mode each is destretched and checked, then truncated to [0, 1] and mixed by
+// the strength with the source's sample into the image:
+// result = amount × denoised + (1 − amount) × source, with the arithmetic of
+// the three-image form: the source scaled within its own sample type, the
+// denoised value scaled in 64 bits, their sum in 64 bits, stored in the
+// source's type.
+template <class P>
+class StrengthMix
+{
+public:
+   using sample = typename P::sample;
+
+   // `source` is the image itself, or in linear mode the source as it was
+   // before the stretch; `stf` is the stretch to undo, empty in plain mode.
+   StrengthMix( GenericImage<P>& image, const GenericImage<P>& source, double amount,
+                const Array<HistogramTransformation>& stf )
+      : m_image( image )
+      , m_source( source )
+      , m_amount( amount )
+   {
+      for ( size_t c = 0; c < stf.Length() && c < 3; ++c )
+      {
+         // The destretch of each channel: the midtones transfer with balance
+         // 1 - m, applied as a transformation (skipped when it is the
+         // identity), then the shadows clipping point added.
+         const HistogramTransformation ht( 1.0 - stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
+         m_destretch[c] = { !ht.IsIdentityTransformation(), ht.MidtonesBalance(), stf[c].ShadowsClipping() };
+      }
+      m_linear = !stf.IsEmpty();
+   }
+
+   void Write( const project_pelk::FinishedColumns& f )
+   {
+      const int n = f.x1 - f.x0;
+      for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
+         for ( int y = f.y0; y < f.y1; ++y )
+         {
+            sample* out = m_image.ScanLine( y, c ) + f.x0;
+            const sample* src = m_source.ScanLine( y, c ) + f.x0;
+            const float* d = f.Row( c, y );
+            if ( !m_linear )
+               Mix<false, false>( out, src, d, n, {} );
+            else if ( m_destretch[c].transfer )
+               Mix<true, true>( out, src, d, n, m_destretch[c] );
+            else
+               Mix<true, false>( out, src, d, n, m_destretch[c] );
+         }
+   }
+
+   // False when a destretched sample was not finite.
+   bool AllFinite() const noexcept { return !m_nonFinite; }
+
+private:
+   struct Destretch
+   {
+      bool transfer = false;
+      double m = 0.5, c0 = 0;
+   };
+
+   template <bool Linear, bool Transfer>
+   void Mix( sample* out, const sample* src, const float* denoised, int n, const Destretch& ds ) noexcept
+   {
+      if ( !MixRow<P, Linear, Transfer>( out, src, denoised, n, m_amount, ds.m, ds.c0 ) )
+         m_nonFinite = true;
+   }
+
+   GenericImage<P>& m_image;
+   const GenericImage<P>& m_source;
+   double m_amount;
+   bool m_linear = false;
+   Destretch m_destretch[3];
+   bool m_nonFinite = false;
+};
 
 // A parameter value that would destroy the image instead of denoising it.
 // Scripts and the interface write the values directly, so the host's range
@@ -151,14 +243,10 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
 
    view.GetScreenTransferFunctions( stf );
 
-   SourceRestorer<P> restorer( image, linear );
+   // The result is written into the image as the tiles are done.
+   SourceRestorer<P> restorer( image );
    if ( linear )
       StretchImage( image, view );
-
-   // New images are zero-filled.
-   GenericImage<DoublePixelTraits> padded( paddedWidth, paddedHeight, image.ColorSpace() );
-   GenericImage<DoublePixelTraits> output( paddedWidth, paddedHeight, image.ColorSpace() );
-   FillPaddedImage( image, padded );
 
    Console::WriteLn( "Restoring neural network checkpoint... " );
 
@@ -166,7 +254,6 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    session.graph = LoadModel( modelVersion == 1 ? "Velqora_weights_v1.pb" : "Velqora_weights_v2.pb" );
    const int64_t dims[4] = { batchSize, windowSize, windowSize, 3 };
    const TF_Output input = RequireInputOperation( session.graph, "intro", TF_FLOAT, dims, 4 );
-   Array<float> batch;
    session.options = TF_NewSessionOptions();
    session.status = TF_NewStatus();
    const TF_Output outputOperation = RequireOperation( session.graph, "Identity" );
@@ -181,10 +268,24 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    monitor.SetCallback( &status );
    monitor.Initialize( String::Format( "Processing %d image tiles", tileCount ), size_t( tileCount ) );
 
+   // In linear mode the source side of the mix is the source as it was: its
+   // stretch and destretch would clip its shadows and round it twice.
+   StrengthMix<P> mix( image, linear ? restorer.Original() : image, amount,
+                       linear ? stf : Array<HistogramTransformation>() );
+   project_pelk::TileAccumulator output( geometry, numberOfChannels,
+                                         [&mix]( const project_pelk::FinishedColumns& f ) { mix.Write( f ); } );
+
+   // Each batch is built straight into the one input tensor: a run reads its
+   // input and leaves it as it was.
+   const size_t batchBytes = size_t( batchSize ) * size_t( windowSize ) * size_t( windowSize ) * 3 * sizeof( float );
+   TensorGuard inputTensor( TF_AllocateTensor( TF_FLOAT, dims, 4, batchBytes ) );
+   float* batch = inputTensor.Get() != nullptr ? static_cast<float*>( TF_TensorData( inputTensor.Get() ) ) : nullptr;
+   if ( batch == nullptr )
+      throw Error( "KestrimEngine::CreateTensor(): Failure to allocate tensor from input data." );
+
    for ( int start = 0; start < tileCount; start += batchSize )
    {
-      batch = GetInputBatch( padded, start );
-      TensorGuard inputTensor( CreateTensor( TF_FLOAT, dims, 4, batch.Begin(), batch.Size() ) );
+      GetInputBatch( image, start, batch );
       TensorGuard outputTensor( nullptr );
       RunSession( session.session, &input, inputTensor.Out(), &outputOperation, outputTensor.Out(), session.status,
                   InferenceContext );
@@ -196,22 +297,9 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
       monitor += size_t( std::min( batchSize, tileCount - start ) );
    }
 
-   // Only the output is needed from here on.
-   padded.FreeData();
-
-   CropImage( output );
-   if ( linear )
-   {
-      DeStretchImage( output );
-      ValidateFiniteImage( output, "Velqora linear denoized image after destretch" );
-   }
-
+   if ( !mix.AllFinite() )
+      throw Error( "Velqora linear denoized image after destretch contains non-finite sample values." );
    image.ResetSelections();
-   output.ResetSelections();
-   output.Truncate( 0.0, 1.0 );
-   // In linear mode the source side of the mix is the source as it was: its
-   // stretch and destretch would clip its shadows and round it twice.
-   MixInto( image, linear ? restorer.Original() : image, output, amount );
    restorer.Dismiss();
 
    Console::WriteLn( "Done!" );

@@ -1,11 +1,13 @@
 #ifndef VELQORA_TESTS_REFERENCE_PIPELINE_H
 #define VELQORA_TESTS_REFERENCE_PIPELINE_H
 
-// Straightforward versions of the padding, input-batch and accumulation
-// steps: one sample at a time through the (x, y, channel) accessor, column by
-// column, a weight per sample and nothing cached. The module's own versions
-// traverse the images differently for speed; tests compare them with these bit
-// for bit, and the benchmark times both.
+// Straightforward versions of the pipeline's steps: a padded 64-bit image,
+// filled one sample at a time through the (x, y, channel) accessor, column by
+// column; tiles cut out of it and accumulated into a padded 64-bit output
+// with a weight per sample, nothing cached; crop, destretch, truncation and
+// the strength mix as whole-image operations. The module reads the tiles
+// from the source and accumulates them in a band of floats, handing on the
+// finished part as it goes; tests compare it with these bit for bit.
 
 #include "framework/DLModelBase.h"
 #include "platform/core/Exception.h"
@@ -95,6 +97,41 @@ inline void WriteOutputBatch( pcl::DLModelBase& m, pcl::GenericImage<pcl::Double
                output( x + i, y + j, ch ) = double( f );
             }
    }
+}
+
+// The whole run after the image properties are read and the view's screen
+// transfer functions are in m.stf: `network` turns each input batch, in
+// place, into the network's output.
+template <class P, class Network>
+void Run( pcl::DLModelBase& m, pcl::GenericImage<P>& image, pcl::View& view, bool linear, double amount,
+          Network&& network )
+{
+   using Double = pcl::GenericImage<pcl::DoublePixelTraits>;
+   const pcl::GenericImage<P> original = pcl::GenericImage<P>::OwnedCopy( image );
+   if ( linear )
+      m.StretchImage( image, view );
+   Double padded( m.paddedWidth, m.paddedHeight, image.ColorSpace() );
+   Double output( m.paddedWidth, m.paddedHeight, image.ColorSpace() );
+   FillPaddedImage( m, image, padded );
+   for ( int start = 0; start < m.tileCount; start += m.batchSize )
+   {
+      pcl::Array<float> batch = GetInputBatch( m, padded, start );
+      network( batch );
+      WriteOutputBatch( m, output, batch.Begin(), start );
+   }
+   output.CropBy( -m.padLeft, -m.padTop, -m.padRight, -m.padBottom );
+   if ( linear )
+   {
+      m.DeStretchImage( output );
+      m.ValidateFiniteImage( output, "Velqora linear denoized image after destretch" );
+   }
+   image.ResetSelections();
+   output.ResetSelections();
+   output.Truncate( 0.0, 1.0 );
+   const pcl::GenericImage<P> a = ( 1 - amount ) * ( linear ? original : image );
+   const Double b = amount * output;
+   const Double sum = b + a;
+   image = sum;
 }
 
 // The system's configuration (window 512, batch 1, stride 480, the default

@@ -157,11 +157,14 @@ TEST( TileWeights, EveryKindOfTileMatchesWeight )
       for ( int t = 0; t < g.tileCount; ++t )
       {
          const auto [x, y] = g.TileCoords( t );
-         const double* table = weights.For( g, x, y );
+         weights.Select( g, x, y );
          for ( int j = 0; j < g.window; ++j )
+         {
+            const double* row = weights.Row( j );
             for ( int i = 0; i < g.window; ++i )
-               ASSERT_EQ( table[j * g.window + i], g.Weight( x, y, i, j ) )
+               ASSERT_EQ( row[i], g.Weight( x, y, i, j ) )
                   << k[0] << "x" << k[1] << " tile " << t << " at " << i << ", " << j;
+         }
       }
    }
 }
