@@ -253,10 +253,25 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
    else if ( o == "--command" )
    {
       const size_t from = m_host.GetConsole().Transcript().size();
+      std::vector<const Instance*> shown;
+      for ( const auto& p : m_host.Processes().Processes() )
+         shown.push_back( p->InterfaceInstance() );
       if ( !m_host.Processes().RunCommandLine( step.args[0] ) )
       {
          const std::string why = LastConsoleError( m_host.GetConsole().Transcript(), from );
          throw std::runtime_error( why.empty() ? "the command failed" : why );
+      }
+      // No window to show: an interface that the command opened is told.
+      for ( size_t i = 0; i < shown.size(); ++i )
+      {
+         const Process& p = *m_host.Processes().Processes()[i];
+         if ( const Instance* instance = p.InterfaceInstance(); instance != nullptr && instance != shown[i] )
+         {
+            std::string values;
+            for ( const Parameter& parameter : p.Parameters() )
+               values += " " + parameter.id + "=" + instance->ParameterText( parameter.id );
+            Say( "<end><cbr>The interface of " + p.Id() + " is open:" + values + "\n" );
+         }
       }
    }
    else if ( o == "--save" )

@@ -215,6 +215,29 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
    EXPECT_EQ( Contents( wide ), before );
 }
 
+TEST_F( HostToolTest, CommandLinesOfTheProcessRunOnTheOpenWindows )
+{
+   Weights( project_pelk::graphs::GraphKind::Identity );
+   const std::string m51 = Write( "M51.fits", Sky( 512, 512, 3, 8, false ) ).string();
+   const struct
+   {
+      std::string line;
+      std::string shown;
+   } cases[] = {
+      { "Velqora --help", "Usage: Velqora [<arg_list>] [<view_list>]\n\n--interface\n" },
+      { "Velqora --interface", "The interface of Velqora is open: linear=true model=v2 amount=1 "
+                               "shadows_clipping=-2.8 target_background=0.25\n" },
+      { "Velqora M51", "Processing 4 image tiles: done\n" },
+      { "Velqora", "Processing 4 image tiles: done\n" }, // the active window
+   };
+   for ( const auto& c : cases )
+   {
+      const Outcome o = RunHost( m_dir.Path(), { "--open", m51, "--command", c.line } );
+      EXPECT_EQ( o.status, 0 ) << c.line << "\n" << o.err;
+      EXPECT_NE( o.out.find( c.shown ), std::string::npos ) << c.line << "\n" << o.out;
+   }
+}
+
 TEST_F( HostToolTest, CtrlCAbortsTheRunAndNothingIsSaved )
 {
    Weights( project_pelk::graphs::GraphKind::Network );
