@@ -157,7 +157,8 @@ ImageData ReadFitsFile( const std::string& path )
    const uintmax_t needed = uintmax_t( dataStart ) + uintmax_t( naxes[0] * naxes[1] * naxes[2] ) * ( std::abs( bitpix ) / 8 );
    std::error_code error;
    const uintmax_t size = std::filesystem::file_size( path, error );
-   if ( !error && size < needed )
+   // A tile-compressed image's data are a table of another size.
+   if ( !error && size < needed && !fits_is_compressed_image( file.get(), &status ) )
       throw std::runtime_error( path + ": the file is cut short: " + std::to_string( size ) + " bytes, the image needs " +
                                 std::to_string( needed ) );
 

@@ -96,12 +96,15 @@ protected:
 
    // A FITS file written by cfitsio itself: samples first + k (k = 0, 1, 2,
    // ... in file order, modulo 100), planes after planes.
-   std::string WriteRawFits( const std::string& name, int bitpix, std::vector<long> axes, double first )
+   std::string WriteRawFits( const std::string& name, int bitpix, std::vector<long> axes, double first,
+                             bool compressed = false )
    {
       const std::string path = PathOf( name );
       fitsfile* f = nullptr;
       int status = 0;
       fits_create_diskfile( &f, path.c_str(), &status );
+      if ( compressed )
+         fits_set_compression_type( f, RICE_1, &status );
       fits_create_img( f, bitpix, int( axes.size() ), axes.data(), &status );
       fits_write_key_str( f, "OBJECT", "M51", "the target", &status );
       fits_write_key_dbl( f, "DATAMIN", first, -1, nullptr, &status );
@@ -111,7 +114,13 @@ protected:
       std::vector<double> values( static_cast<size_t>( count ) );
       for ( long k = 0; k < count; ++k )
          values[size_t( k )] = first + double( k % 100 );
-      fits_write_img( f, TDOUBLE, 1, count, values.data(), &status );
+      if ( compressed )
+      {
+         std::vector<uint16_t> samples( values.begin(), values.end() );
+         fits_write_img( f, TUSHORT, 1, count, samples.data(), &status );
+      }
+      else
+         fits_write_img( f, TDOUBLE, 1, count, values.data(), &status );
       fits_close_file( f, &status );
       EXPECT_EQ( status, 0 ) << name;
       return path;
@@ -166,6 +175,10 @@ TEST_F( ImageFileTest, FitsRowsPlanesAndKeywordsAreKeptAsInTheFile )
    const host::ImageData copy = host::ReadImageFile( PathOf( "copy.fits" ) );
    ExpectSameImage( copy, image, "copy" );
    EXPECT_EQ( copy.keywords, image.keywords );
+   // Tile-compressed, the image sits in an extension, in fewer bytes than its samples.
+   ExpectSameImage( host::ReadImageFile( WriteRawFits( "rice.fits", USHORT_IMG, { 200, 150, 3 }, 60000, true ) ),
+                    host::ReadImageFile( WriteRawFits( "plain.fits", USHORT_IMG, { 200, 150, 3 }, 60000 ) ),
+                    "compressed" );
 }
 
 TEST_F( ImageFileTest, SignedAndOutOfRangeSamplesAreBroughtIntoRangeAndTold )
