@@ -133,7 +133,7 @@ std::string IdentifierFromFileName( const std::string& path )
       if ( !std::isalnum( static_cast<unsigned char>( c ) ) && c != '_' )
          c = '_';
    if ( name.empty() || std::isdigit( static_cast<unsigned char>( name[0] ) ) )
-      name.insert( 0, "_" );
+      name = "_" + name;
    return name;
 }
 
