@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace pcl
 {
@@ -28,11 +29,27 @@ template <class P>
 class SourceRestorer
 {
 public:
-   explicit SourceRestorer( GenericImage<P>& image )
-      : m_image( image )
-      , m_original( GenericImage<P>::OwnedCopy( image ) )
+   // Copies the image and, in the same pass, looks for samples that are not
+   // finite.
+   explicit SourceRestorer( GenericImage<P>& image ) : m_image( image )
    {
+      using sample = typename P::sample;
+      // Pieces small enough to be checked while still in cache.
+      constexpr size_t piece = size_t( 64 ) << 10;
+      m_original.AllocateData( image.Width(), image.Height(), image.NumberOfChannels(), image.ColorSpace() );
+      for ( int c = 0; c < image.NumberOfChannels(); ++c )
+         for ( size_t i = 0; i < image.NumberOfPixels(); i += piece )
+         {
+            const size_t n = std::min( piece, image.NumberOfPixels() - i );
+            const sample* from = image.PixelData( c ) + i;
+            std::memcpy( m_original.PixelData( c ) + i, from, n * sizeof( sample ) );
+            if constexpr ( P::IsFloatSample() )
+               m_finite = m_finite && !project_pelk::AnyNonFinite( from, n );
+         }
    }
+
+   // Whether every sample of the source is finite.
+   bool Finite() const noexcept { return m_finite; }
 
    ~SourceRestorer()
    {
@@ -56,12 +73,21 @@ public:
 private:
    GenericImage<P>& m_image;
    GenericImage<P> m_original;
+   bool m_finite = true;
 };
 
-// One sample of the strength mix: see StrengthMix.
+// The source's side of the strength mix: scaled within its own sample type,
+// as a value in [0, 1].
+template <class P>
+inline double KeptSource( typename P::sample source, double keep ) noexcept
+{
+   return P::FromSample( P::ToSample( keep * P::FromSample( source ) ) );
+}
+
+// One sample of the strength mix (see StrengthMix), given the source's side.
 template <class P, bool Linear, bool Transfer>
-inline typename P::sample MixSample( float denoised, typename P::sample source, double amount, double keep, double m,
-                                     double c0, uint32_t& bad ) noexcept
+inline typename P::sample MixSample( float denoised, double kept, double amount, double m, double c0,
+                                     uint32_t& bad ) noexcept
 {
    double d = denoised;
    if constexpr ( Linear )
@@ -72,28 +98,35 @@ inline typename P::sample MixSample( float denoised, typename P::sample source, 
       bad |= project_pelk::NonFinite( d );
    }
    d = d < 0.0 ? 0.0 : ( d > 1.0 ? 1.0 : d );
-   const typename P::sample a = P::ToSample( keep * P::FromSample( source ) );
-   return P::ToSample( amount * d + P::FromSample( a ) );
+   return P::ToSample( amount * d + kept );
 }
 
-// One row of the strength mix; `source` may be `out` itself. Returns false
+// One row of the strength mix; `source` may be `out` itself, and `kept`, when
+// not null, holds the source's side for every sample value. Returns false
 // when a destretched sample was not finite. Compiled also for newer
 // processors, chosen at run time; the arithmetic is the same in every version.
 template <class P, bool Linear, bool Transfer>
 [[gnu::target_clones( "avx512f", "avx2", "default" )]] bool MixRow( typename P::sample* out,
                                                                   const typename P::sample* source,
-                                                                  const float* denoised, int n, double amount,
-                                                                  double m, double c0 )
+                                                                  const double* kept, const float* denoised, int n,
+                                                                  double amount, double m, double c0 )
 {
    const double keep = 1 - amount;
    uint32_t bad = 0;
-   // Two loops, so that neither needs a run-time test of overlap to vectorise.
+   // Separate loops, so that none needs a run-time test of overlap to vectorise.
+   if constexpr ( !P::IsFloatSample() )
+      if ( kept != nullptr )
+      {
+         for ( int k = 0; k < n; ++k )
+            out[k] = MixSample<P, Linear, Transfer>( denoised[k], kept[source[k]], amount, m, c0, bad );
+         return bad == 0;
+      }
    if ( source == out )
       for ( int k = 0; k < n; ++k )
-         out[k] = MixSample<P, Linear, Transfer>( denoised[k], out[k], amount, keep, m, c0, bad );
+         out[k] = MixSample<P, Linear, Transfer>( denoised[k], KeptSource<P>( out[k], keep ), amount, m, c0, bad );
    else
       for ( int k = 0; k < n; ++k )
-         out[k] = MixSample<P, Linear, Transfer>( denoised[k], source[k], amount, keep, m, c0, bad );
+         out[k] = MixSample<P, Linear, Transfer>( denoised[k], KeptSource<P>( source[k], keep ), amount, m, c0, bad );
    return bad == 0;
 }
 
@@ -127,14 +160,39 @@ public:
          m_destretch[c] = { !ht.IsIdentityTransformation(), ht.MidtonesBalance(), stf[c].ShadowsClipping() };
       }
       m_linear = !stf.IsEmpty();
+      // 8- and 16-bit samples have few enough values to scale each once.
+      if constexpr ( !P::IsFloatSample() && sizeof( sample ) <= 2 )
+      {
+         m_kept.resize( size_t( P::MaxSampleValue() ) + 1 );
+         for ( size_t v = 0; v < m_kept.size(); ++v )
+            m_kept[v] = KeptSource<P>( sample( v ), 1 - amount );
+      }
    }
 
    void Write( const project_pelk::FinishedColumns& f )
    {
-      const int n = f.x1 - f.x0;
+      const int n = f.x1 - f.x0, rows = f.y1 - f.y0;
+      // The rows are short runs far apart in the image: each is asked for
+      // two rows ahead, so that its first lines are on their way.
+      auto prefetch = [&]( int k ) {
+         if ( k >= rows * m_image.NumberOfChannels() )
+            return;
+         const int c = k / rows, y = f.y0 + k % rows;
+         const char* out = reinterpret_cast<const char*>( m_image.ScanLine( y, c ) + f.x0 );
+         const char* src = reinterpret_cast<const char*>( m_source.ScanLine( y, c ) + f.x0 );
+         for ( size_t b = 0; b < n * sizeof( sample ); b += 64 )
+         {
+            __builtin_prefetch( out + b, 1 );
+            if ( src != out )
+               __builtin_prefetch( src + b, 0 );
+         }
+      };
+      prefetch( 0 );
+      prefetch( 1 );
       for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
          for ( int y = f.y0; y < f.y1; ++y )
          {
+            prefetch( c * rows + ( y - f.y0 ) + 2 );
             sample* out = m_image.ScanLine( y, c ) + f.x0;
             const sample* src = m_source.ScanLine( y, c ) + f.x0;
             const float* d = f.Row( c, y );
@@ -160,7 +218,8 @@ private:
    template <bool Linear, bool Transfer>
    void Mix( sample* out, const sample* src, const float* denoised, int n, const Destretch& ds ) noexcept
    {
-      if ( !MixRow<P, Linear, Transfer>( out, src, denoised, n, m_amount, ds.m, ds.c0 ) )
+      if ( !MixRow<P, Linear, Transfer>( out, src, m_kept.empty() ? nullptr : m_kept.data(), denoised, n, m_amount,
+                                         ds.m, ds.c0 ) )
          m_nonFinite = true;
    }
 
@@ -169,6 +228,7 @@ private:
    double m_amount;
    bool m_linear = false;
    Destretch m_destretch[3];
+   std::vector<double> m_kept; // the source's side by sample value, for small integer samples
    bool m_nonFinite = false;
 };
 
@@ -237,14 +297,15 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    ReadImageProps( image, true );
    if ( colorSpace != ColorSpace::RGB && modelVersion == 1 )
       throw Error( "This model version only supports RGB images!" );
-   // A NaN or an infinity would pass through the network and be blamed on it,
-   // or be clipped away unseen by the stretch.
-   ValidateFiniteImage( image, "Velqora source image" );
+   // The result is written into the image as the tiles are done. A NaN or an
+   // infinity would pass through the network and be blamed on it, or be
+   // clipped away unseen by the stretch.
+   SourceRestorer<P> restorer( image );
+   if ( !restorer.Finite() )
+      throw Error( "Velqora source image contains non-finite sample values." );
 
    view.GetScreenTransferFunctions( stf );
 
-   // The result is written into the image as the tiles are done.
-   SourceRestorer<P> restorer( image );
    if ( linear )
       StretchImage( image, view );
 
