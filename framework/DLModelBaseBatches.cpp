@@ -68,9 +68,23 @@ void DLModelBase::GetInputBatch( const GenericImage<P>& image, int start, float*
       // A float row that the tile does not overrun is taken as it is: its
       // samples narrowed from 64 bits back to float are themselves.
       const bool inPlace = std::is_same_v<P, FloatPixelTraits> && x0 >= 0 && x0 + W <= width;
+      // The image rows of a block are short runs far apart: those of the
+      // next block are asked for while this one is cut.
+      const int first = std::max( 0, x0 ), last = std::min( width, x0 + W );
+      auto prefetch = [&]( int j0 ) {
+         for ( int r = 0; r < RowBlock && j0 + r < W; ++r )
+            for ( int c = 0; c < numberOfChannels; ++c )
+            {
+               const char* p = reinterpret_cast<const char*>( image.ScanLine( Mirror( y + j0 + r - padTop, height ), c ) );
+               for ( size_t b = first * sizeof( typename P::sample ); b < last * sizeof( typename P::sample ); b += 64 )
+                  __builtin_prefetch( p + b );
+            }
+      };
+      prefetch( 0 );
       for ( int j0 = 0; j0 < W; j0 += RowBlock )
       {
          const int n = std::min( RowBlock, W - j0 );
+         prefetch( j0 + RowBlock );
          // Element ( i, j, c ) is at ( i * W + j ) * 3 + c: tensor row
          // 3 * r + c of this block is row j0 + r of the tile's channel c, a
          // grayscale channel three times over.

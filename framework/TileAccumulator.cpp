@@ -75,7 +75,7 @@ TileAccumulator::TileAccumulator( const TileGeometry& geometry, int channels, Co
    m_tileRows = ( g.paddedHeight - W ) / g.stride + 1;
    m_pitch = size_t( W ) + RowPadding;
    // Only what a tile stores is read back by a later one: no need to zero.
-   m_band = std::make_unique_for_overwrite<float[]>( size_t( channels ) * size_t( g.height ) * m_pitch );
+   m_band = pcl::SampleBlock( size_t( channels ) * size_t( g.height ) * m_pitch * sizeof( float ), false );
    m_rows.resize( size_t( RowBlock ) * 3 * m_pitch );
    m_finished.resize( size_t( RowBlock ) * size_t( channels ) * m_pitch );
 

@@ -3,10 +3,10 @@
 
 #include "framework/TileGeometry.h"
 #include "framework/TileWeights.h"
+#include "platform/image/SampleBlock.h"
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace project_pelk
@@ -65,7 +65,7 @@ private:
    int m_tileColumns, m_tileRows;
    size_t m_pitch;            // floats between band rows
 
-   std::unique_ptr<float[]> m_band; // channel, image row, band column: sums later tiles add to
+   pcl::SampleBlock m_band;         // channel, image row, band column: sums later tiles add to
    std::vector<float> m_rows;       // rows of the tile's output, 3 per tile row
    std::vector<float> m_finished;   // tile row, channel, band column: finished sums of a block
    std::vector<float> m_tail; // columns the right pad mirrors, kept for the end
@@ -80,7 +80,10 @@ private:
    int m_doneX0 = 0, m_doneX1 = 0; // image columns the current tile column finishes
    int m_doneRows = 0;        // image rows of those columns handed on so far
 
-   float* Band( int c, int y ) noexcept { return m_band.get() + ( size_t( c ) * m_geometry.height + y ) * m_pitch; }
+   float* Band( int c, int y ) noexcept
+   {
+      return static_cast<float*>( m_band.Get() ) + ( size_t( c ) * m_geometry.height + y ) * m_pitch;
+   }
    float* Finished( int r, int c ) noexcept { return m_finished.data() + ( size_t( r ) * m_channels + c ) * m_pitch; }
    void Accumulate( float* sums, const float* s, int c, const double* w, int from, int fresh, int to ) noexcept;
    void StartColumn( int column );
