@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
-#include <sstream>
+#include <set>
 
 // The double's own versions of TensorFlow's opaque types.
 struct TSL_Status // TF_Status is an alias of it
@@ -38,12 +37,10 @@ struct State
 {
    Behaviour behaviour;
    std::vector<std::string> calls;
-   RunArguments lastRun;
    std::map<const void*, std::string> labels;
-   std::set<const void*> live;
+   std::set<const void*> live, closed;
    std::map<std::string, int> counters;
    std::vector<std::shared_ptr<void>> pool;
-   std::map<std::string, std::shared_ptr<TF_Operation>> operations;
 };
 
 State& S()
@@ -53,48 +50,43 @@ State& S()
    return state;
 }
 
-template <class T, class... A>
-T* Make( const std::string& kind, A&&... args )
-{
-   auto object = std::make_shared<T>( std::forward<A>( args )... );
-   T* p = object.get();
-   S().pool.push_back( object );
-   S().labels[p] = kind + std::to_string( ++S().counters[kind] );
-   S().live.insert( p );
-   return p;
-}
-
-void Record( const std::string& call )
-{
-   S().calls.push_back( call );
-}
-
-// A new handle, or null when told to fail; the call is recorded with its result.
 template <class T>
-T* New( const char* function, const std::string& kind, bool fails )
+T* Make( const std::string& kind )
 {
-   T* handle = fails ? nullptr : Make<T>( kind );
-   Record( std::string( function ) + "() -> " + Label( handle ) );
-   return handle;
+   auto object = std::make_shared<T>();
+   S().pool.push_back( object );
+   S().labels[object.get()] = kind + std::to_string( ++S().counters[kind] );
+   S().live.insert( object.get() );
+   return object.get();
+}
+
+template <class... H>
+void Use( const char* function, const H*... handles )
+{
+   for ( const void* handle : { static_cast<const void*>( handles )... } )
+      if ( handle == nullptr || S().live.count( handle ) == 0 )
+         ADD_FAILURE() << function << " given a handle that is not alive: " << Label( handle );
 }
 
 void Free( const char* function, const void* handle )
 {
-   Record( std::string( function ) + "(" + Label( handle ) + ")" );
-   if ( S().live.erase( handle ) == 0 )
-      ADD_FAILURE() << function << " of a handle that is not alive: " << Label( handle );
+   Use( function, handle );
+   S().live.erase( handle );
+}
+
+// A new handle, or null when told to fail; the call is logged with its result.
+template <class T>
+T* New( const char* function, const std::string& kind, bool fails )
+{
+   T* handle = fails ? nullptr : Make<T>( kind );
+   S().calls.push_back( std::string( function ) + "() -> " + Label( handle ) );
+   return handle;
 }
 
 void SetStatus( TF_Status* status, TF_Code code, const char* message )
 {
    status->code = code;
    status->message = message;
-}
-
-void Use( const char* function, const void* handle )
-{
-   if ( handle == nullptr || S().live.count( handle ) == 0 )
-      ADD_FAILURE() << function << " given a handle that is not alive: " << Label( handle );
 }
 
 } // namespace
@@ -111,19 +103,9 @@ Behaviour& Behave()
    return S().behaviour;
 }
 
-const std::vector<std::string>& Calls()
+std::vector<std::string>& Calls()
 {
    return S().calls;
-}
-
-void ClearCalls()
-{
-   S().calls.clear();
-}
-
-const RunArguments& LastRun()
-{
-   return S().lastRun;
 }
 
 std::string Label( const void* handle )
@@ -141,130 +123,84 @@ const std::vector<unsigned char>& TensorStorage( const TF_Tensor* tensor )
 
 } // fake_tf
 
-using fake_tf::Label;
-using fake_tf::Record;
-using fake_tf::S;
+using namespace fake_tf;
 
-TF_Status* TF_NewStatus()
+TF_Status* TF_NewStatus() { return New<TF_Status>( "TF_NewStatus", "status", S().behaviour.newStatusFails ); }
+TF_Buffer* TF_NewBuffer() { return New<TF_Buffer>( "TF_NewBuffer", "buffer", S().behaviour.newBufferFails ); }
+TF_Graph* TF_NewGraph() { return New<TF_Graph>( "TF_NewGraph", "graph", S().behaviour.newGraphFails ); }
+TF_SessionOptions* TF_NewSessionOptions() { return New<TF_SessionOptions>( "TF_NewSessionOptions", "options", false ); }
+TF_ImportGraphDefOptions* TF_NewImportGraphDefOptions()
 {
-   return fake_tf::New<TF_Status>( "TF_NewStatus", "status", S().behaviour.newStatusFails );
+   return New<TF_ImportGraphDefOptions>( "TF_NewImportGraphDefOptions", "importoptions",
+                                         S().behaviour.newImportOptionsFails );
 }
 
-void TF_DeleteStatus( TF_Status* status )
-{
-   fake_tf::Free( "TF_DeleteStatus", status );
-}
-
-TF_Code TF_GetCode( const TF_Status* status )
-{
-   fake_tf::Use( "TF_GetCode", status );
-   return status->code;
-}
-
-const char* TF_Message( const TF_Status* status )
-{
-   fake_tf::Use( "TF_Message", status );
-   return status->message.c_str();
-}
-
-TF_Buffer* TF_NewBuffer()
-{
-   return fake_tf::New<TF_Buffer>( "TF_NewBuffer", "buffer", S().behaviour.newBufferFails );
-}
+void TF_DeleteStatus( TF_Status* status ) { Free( "TF_DeleteStatus", status ); }
+void TF_DeleteImportGraphDefOptions( TF_ImportGraphDefOptions* o ) { Free( "TF_DeleteImportGraphDefOptions", o ); }
+void TF_DeleteTensor( TF_Tensor* tensor ) { Free( "TF_DeleteTensor", tensor ); }
+void TF_DeleteGraph( TF_Graph* graph ) { Free( "TF_DeleteGraph", graph ); }
+void TF_DeleteSessionOptions( TF_SessionOptions* o ) { Free( "TF_DeleteSessionOptions", o ); }
 
 void TF_DeleteBuffer( TF_Buffer* buffer )
 {
-   fake_tf::Free( "TF_DeleteBuffer", buffer );
+   Free( "TF_DeleteBuffer", buffer );
    // As TensorFlow does: the data goes back through the buffer's deallocator.
    if ( buffer != nullptr && buffer->data_deallocator != nullptr )
       buffer->data_deallocator( const_cast<void*>( buffer->data ), buffer->length );
 }
 
-TF_Graph* TF_NewGraph()
+TF_Code TF_GetCode( const TF_Status* status )
 {
-   return fake_tf::New<TF_Graph>( "TF_NewGraph", "graph", S().behaviour.newGraphFails );
+   Use( "TF_GetCode", status );
+   return status->code;
 }
 
-void TF_DeleteGraph( TF_Graph* graph )
+const char* TF_Message( const TF_Status* status )
 {
-   fake_tf::Free( "TF_DeleteGraph", graph );
-}
-
-TF_ImportGraphDefOptions* TF_NewImportGraphDefOptions()
-{
-   return fake_tf::New<TF_ImportGraphDefOptions>( "TF_NewImportGraphDefOptions", "importoptions",
-                                                  S().behaviour.newImportOptionsFails );
-}
-
-void TF_DeleteImportGraphDefOptions( TF_ImportGraphDefOptions* options )
-{
-   fake_tf::Free( "TF_DeleteImportGraphDefOptions", options );
+   Use( "TF_Message", status );
+   return status->message.c_str();
 }
 
 void TF_GraphImportGraphDef( TF_Graph* graph, const TF_Buffer* buffer, const TF_ImportGraphDefOptions* options,
                              TF_Status* status )
 {
-   Record( "TF_GraphImportGraphDef(" + Label( graph ) + ", " + Label( buffer ) + ", " + Label( options ) + ", " +
-           Label( status ) + ")" );
-   fake_tf::Use( "TF_GraphImportGraphDef", graph );
-   fake_tf::Use( "TF_GraphImportGraphDef", options );
-   fake_tf::Use( "TF_GraphImportGraphDef", status );
+   Use( "TF_GraphImportGraphDef", graph, buffer, options, status );
    if ( S().behaviour.importFails )
-      fake_tf::SetStatus( status, TF_INVALID_ARGUMENT, "fake import failure" );
+      SetStatus( status, TF_INVALID_ARGUMENT, "fake import failure" );
 }
 
 TF_Operation* TF_GraphOperationByName( TF_Graph* graph, const char* name )
 {
-   Record( "TF_GraphOperationByName(" + Label( graph ) + ", " + name + ")" );
-   fake_tf::Use( "TF_GraphOperationByName", graph );
-   if ( S().behaviour.operations.count( name ) == 0 )
-      return nullptr;
-   std::shared_ptr<TF_Operation>& operation = S().operations[name];
-   if ( !operation )
-      operation = std::make_shared<TF_Operation>();
-   S().labels[operation.get()] = name;
-   return operation.get();
-}
-
-TF_SessionOptions* TF_NewSessionOptions()
-{
-   return fake_tf::New<TF_SessionOptions>( "TF_NewSessionOptions", "options", false );
-}
-
-void TF_DeleteSessionOptions( TF_SessionOptions* options )
-{
-   fake_tf::Free( "TF_DeleteSessionOptions", options );
+   Use( "TF_GraphOperationByName", graph );
+   TF_Operation* operation = Make<TF_Operation>( "operation" );
+   S().live.erase( operation ); // owned by the graph
+   S().labels[operation] = name;
+   return operation;
 }
 
 TF_Session* TF_NewSession( TF_Graph* graph, const TF_SessionOptions* options, TF_Status* status )
 {
-   fake_tf::Use( "TF_NewSession", graph );
-   fake_tf::Use( "TF_NewSession", options );
-   fake_tf::Use( "TF_NewSession", status );
-   TF_Session* session = nullptr;
-   if ( S().behaviour.newSessionFails || S().behaviour.newSessionFailsWithSession )
-      fake_tf::SetStatus( status, TF_INTERNAL, "fake session failure" );
-   if ( S().behaviour.newSessionFailsWithSession ||
-        ( !S().behaviour.newSessionFails && !S().behaviour.newSessionGivesNull ) )
-      session = fake_tf::Make<TF_Session>( "session" );
-   Record( "TF_NewSession(" + Label( graph ) + ", " + Label( options ) + ", " + Label( status ) + ") -> " +
-           Label( session ) );
-   return session;
+   Use( "TF_NewSession", graph, options, status );
+   const Behaviour& b = S().behaviour;
+   if ( b.newSessionFails || b.newSessionFailsWithSession )
+      SetStatus( status, TF_INTERNAL, "fake session failure" );
+   if ( !b.newSessionFailsWithSession && ( b.newSessionFails || b.newSessionGivesNull ) )
+      return nullptr;
+   return Make<TF_Session>( "session" );
 }
 
 void TF_CloseSession( TF_Session* session, TF_Status* status )
 {
-   Record( "TF_CloseSession(" + Label( session ) + ", " + Label( status ) + ")" );
-   fake_tf::Use( "TF_CloseSession", session );
-   fake_tf::Use( "TF_CloseSession", status );
+   Use( "TF_CloseSession", session, status );
+   S().closed.insert( session );
 }
 
 void TF_DeleteSession( TF_Session* session, TF_Status* status )
 {
-   Record( "TF_DeleteSession(" + Label( session ) + ", " + Label( status ) + ")" );
-   fake_tf::Use( "TF_DeleteSession", status );
-   if ( S().live.erase( session ) == 0 )
-      ADD_FAILURE() << "TF_DeleteSession of a handle that is not alive: " << Label( session );
+   Use( "TF_DeleteSession", status );
+   if ( S().closed.count( session ) == 0 )
+      ADD_FAILURE() << "TF_DeleteSession of a session not closed: " << Label( session );
+   Free( "TF_DeleteSession", session );
 }
 
 void TF_SessionRun( TF_Session* session, const TF_Buffer* runOptions,
@@ -273,32 +209,27 @@ void TF_SessionRun( TF_Session* session, const TF_Buffer* runOptions,
                     const TF_Operation* const* targets, int ntargets,
                     TF_Buffer* runMetadata, TF_Status* status )
 {
-   Record( "TF_SessionRun(" + Label( session ) + ", " + Label( inputValues[0] ) + ", " + Label( status ) + ")" );
-   fake_tf::Use( "TF_SessionRun", session );
-   fake_tf::Use( "TF_SessionRun", status );
-   S().lastRun = { runOptions, inputs, inputValues, ninputs, outputs, outputValues, noutputs, targets, ntargets, runMetadata };
+   S().calls.push_back( "TF_SessionRun(" + Label( session ) + ", " + Label( runOptions ) + ", " + Label( inputs[0].oper ) +
+                        ", " + Label( inputValues[0] ) + ", " + std::to_string( ninputs ) + ", " +
+                        Label( outputs[0].oper ) + ", " + std::to_string( noutputs ) + ", " + Label( targets ) + ", " +
+                        std::to_string( ntargets ) + ", " + Label( runMetadata ) + ", " + Label( status ) + ")" );
+   Use( "TF_SessionRun", session, inputValues[0], status );
    if ( S().behaviour.runWritesOutput )
-   {
-      TF_Tensor* tensor = fake_tf::Make<TF_Tensor>( "tensor" );
-      tensor->storage.assign( 4, 0 );
-      tensor->reportedSize = 4;
-      outputValues[0] = tensor;
-   }
+      outputValues[0] = Make<TF_Tensor>( "tensor" );
    if ( S().behaviour.runFails )
-      fake_tf::SetStatus( status, TF_INTERNAL, "fake run failure" );
+      SetStatus( status, TF_INTERNAL, "fake run failure" );
 }
 
 TF_Tensor* TF_AllocateTensor( TF_DataType type, const int64_t* dims, int numDims, size_t length )
 {
-   std::ostringstream call;
-   call << "TF_AllocateTensor(" << int( type ) << ", [";
+   std::string shape;
    for ( int i = 0; i < numDims; ++i )
-      call << ( i > 0 ? "," : "" ) << dims[i];
-   call << "], " << length << ")";
-   TF_Tensor* tensor = nullptr;
-   if ( !S().behaviour.allocateTensorFails )
+      shape += ( i > 0 ? "," : "" ) + std::to_string( dims[i] );
+   TF_Tensor* tensor = S().behaviour.allocateTensorFails ? nullptr : Make<TF_Tensor>( "tensor" );
+   S().calls.push_back( "TF_AllocateTensor(" + std::to_string( type ) + ", [" + shape + "], " +
+                        std::to_string( length ) + ") -> " + Label( tensor ) );
+   if ( tensor != nullptr )
    {
-      tensor = fake_tf::Make<TF_Tensor>( "tensor" );
       tensor->type = type;
       tensor->dims.assign( dims, dims + numDims );
       const size_t reported = S().behaviour.tensorByteSize == size_t( -1 ) ? length : S().behaviour.tensorByteSize;
@@ -306,28 +237,19 @@ TF_Tensor* TF_AllocateTensor( TF_DataType type, const int64_t* dims, int numDims
       tensor->storage.assign( std::max( reported, length ) + 8, 0xAA );
       tensor->reportedSize = reported;
    }
-   call << " -> " << Label( tensor );
-   Record( call.str() );
    return tensor;
 }
 
 void* TF_TensorData( const TF_Tensor* tensor )
 {
-   fake_tf::Use( "TF_TensorData", tensor );
-   if ( S().behaviour.tensorDataIsNull )
-      return nullptr;
-   return const_cast<unsigned char*>( tensor->storage.data() );
+   Use( "TF_TensorData", tensor );
+   return S().behaviour.tensorDataIsNull ? nullptr : const_cast<unsigned char*>( tensor->storage.data() );
 }
 
 size_t TF_TensorByteSize( const TF_Tensor* tensor )
 {
-   fake_tf::Use( "TF_TensorByteSize", tensor );
+   Use( "TF_TensorByteSize", tensor );
    return tensor->reportedSize;
-}
-
-void TF_DeleteTensor( TF_Tensor* tensor )
-{
-   fake_tf::Free( "TF_DeleteTensor", tensor );
 }
 
 // Declarations and shapes, for the checks of the graph's input and of the
@@ -339,29 +261,29 @@ TF_DataType TF_OperationOutputType( TF_Output )
 
 int TF_GraphGetTensorNumDims( TF_Graph* graph, TF_Output, TF_Status* )
 {
-   fake_tf::Use( "TF_GraphGetTensorNumDims", graph );
+   Use( "TF_GraphGetTensorNumDims", graph );
    return -1;
 }
 
 void TF_GraphGetTensorShape( TF_Graph* graph, TF_Output, int64_t*, int, TF_Status* )
 {
-   fake_tf::Use( "TF_GraphGetTensorShape", graph );
+   Use( "TF_GraphGetTensorShape", graph );
 }
 
 TF_DataType TF_TensorType( const TF_Tensor* tensor )
 {
-   fake_tf::Use( "TF_TensorType", tensor );
+   Use( "TF_TensorType", tensor );
    return tensor->type;
 }
 
 int TF_NumDims( const TF_Tensor* tensor )
 {
-   fake_tf::Use( "TF_NumDims", tensor );
+   Use( "TF_NumDims", tensor );
    return int( tensor->dims.size() );
 }
 
 int64_t TF_Dim( const TF_Tensor* tensor, int index )
 {
-   fake_tf::Use( "TF_Dim", tensor );
+   Use( "TF_Dim", tensor );
    return tensor->dims.at( size_t( index ) );
 }

@@ -2,15 +2,17 @@
 #define VELQORA_TESTS_FAKE_TENSORFLOW_H
 
 // A test double of the few TensorFlow C functions that the TensorFlow layer
-// calls. It records every call that makes, uses or frees a handle, in order,
-// naming handles as "graph1", "status2" and so on, and can be told to fail.
-// Linked instead of the real library, so the order of calls and the absence
-// of calls can be seen.
+// calls, linked instead of the real library. It holds its caller to
+// TensorFlow's rules, failing the current test for a handle freed twice or
+// never, used while null or after it is freed, or a session deleted before it
+// is closed. It logs the calls that make a handle (naming handles "graph1",
+// "status2" and so on) and runs, and can be told to fail where the real
+// library cannot be made to.
 
 #include <tensorflow/c/c_api.h>
 
 #include <cstddef>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,21 +34,6 @@ struct Behaviour
    size_t tensorByteSize = size_t( -1 ); // reported size; -1: the allocated length
    bool runFails = false;             // with TF_INTERNAL "fake run failure"
    bool runWritesOutput = true;       // a fresh tensor into the output slot
-   std::set<std::string> operations = { "intro", "Identity" };
-};
-
-struct RunArguments
-{
-   const TF_Buffer* runOptions = nullptr;
-   const TF_Output* inputs = nullptr;
-   TF_Tensor* const* inputValues = nullptr;
-   int ninputs = -1;
-   const TF_Output* outputs = nullptr;
-   TF_Tensor** outputValues = nullptr;
-   int noutputs = -1;
-   const TF_Operation* const* targets = nullptr;
-   int ntargets = -1;
-   TF_Buffer* runMetadata = nullptr;
 };
 
 // Starts afresh: no handles, no calls, default behaviour. Fails the current
@@ -54,9 +41,7 @@ struct RunArguments
 void Reset();
 
 Behaviour& Behave();
-const std::vector<std::string>& Calls();
-void ClearCalls();
-const RunArguments& LastRun();
+std::vector<std::string>& Calls();
 
 // The label of a handle made by the double ("graph1"), or "null".
 std::string Label( const void* handle );
@@ -64,6 +49,12 @@ std::string Label( const void* handle );
 // The bytes stored in a tensor of the double, including any bytes past its
 // reported size (filled with 0xAA when allocated).
 const std::vector<unsigned char>& TensorStorage( const TF_Tensor* tensor );
+
+// A status of the double's, freed when it goes out of scope.
+struct StatusHandle : std::unique_ptr<TF_Status, void ( * )( TF_Status* )>
+{
+   StatusHandle() : unique_ptr( TF_NewStatus(), TF_DeleteStatus ) {}
+};
 
 } // fake_tf
 

@@ -1,7 +1,7 @@
-// The TensorFlow layer's calls, in order, seen through a test double of the
-// TensorFlow functions it uses: what must not be called for null handles, the
-// order in which guards free what they hold, and failures the real library
-// cannot be made to produce.
+// The TensorFlow layer against a test double of the TensorFlow functions it
+// uses, which holds it to TensorFlow's rules on handles (see FakeTensorflow.h):
+// what must not be called for null handles, what is freed on every way out,
+// and failures the real library cannot be made to produce.
 #include "framework/DLModelTensorflow.h"
 #include "framework/TensorflowGuards.h"
 #include "tests/ErrorOf.h"
@@ -21,29 +21,39 @@ namespace
 using namespace project_pelk::tensorflow;
 using pcl::DLModelTensorflow;
 using Calls = std::vector<std::string>;
-using Failure = bool fake_tf::Behaviour::*;
 
 class CallOrder : public ::testing::Test
 {
 protected:
-   // The check for handles left alive runs after derived fixtures have
-   // destroyed their guards.
+   // The check for handles left alive runs after the test's guards are gone.
    CallOrder() { fake_tf::Reset(); }
    ~CallOrder() override { fake_tf::Reset(); }
 
-   // Handles made before the code under test runs, with the log cleared.
-   template <class F>
-   static auto Made( F make )
+   // One case of a table, on a fresh double with its behaviour; a rule the
+   // case breaks fails the test under the case's name.
+   static void Case( const std::string& name, const fake_tf::Behaviour& behave, const std::function<void()>& run )
    {
-      auto handle = make();
-      fake_tf::ClearCalls();
-      return handle;
+      SCOPED_TRACE( name );
+      fake_tf::Reset();
+      fake_tf::Behave() = behave;
+      run();
+      fake_tf::Reset();
    }
 };
 
-// ---------------------------------------------------------------- guards
+// A session guard filled as its owner fills it, the log cleared; a session
+// is made with the guard's status, or with `creation` where it has none.
+void Fill( SessionGuard& guard, bool session, bool status, TF_Status* creation = nullptr )
+{
+   guard.graph = TF_NewGraph();
+   guard.options = TF_NewSessionOptions();
+   guard.status = status ? TF_NewStatus() : nullptr;
+   if ( session )
+      guard.session = TF_NewSession( guard.graph, guard.options, status ? guard.status : creation );
+   fake_tf::Calls().clear();
+}
 
-TEST_F( CallOrder, GuardsFreeWhatTheyHoldInOrder )
+TEST_F( CallOrder, GuardsFreeWhatTheyHold )
 {
    const int64_t dims[] = { 1 };
    const struct
@@ -52,216 +62,168 @@ TEST_F( CallOrder, GuardsFreeWhatTheyHoldInOrder )
       std::function<void()> run;
       Calls calls;
    } cases[] = {
-      { "null tensor", [] { TensorGuard tensor( nullptr ); }, {} },
-      { "tensor", [&] { TensorGuard tensor( Made( [&] { return TF_AllocateTensor( TF_FLOAT, dims, 1, 4 ); } ) ); },
-        { "TF_DeleteTensor(tensor1)" } },
-      { "tensor written into the slot",
+      { "null handles",
         [] {
-           TensorGuard output( nullptr );
-           *output.Out() = Made( [] { return TF_AllocateTensor( TF_FLOAT, nullptr, 0, 4 ); } );
+           TensorGuard tensor( nullptr );
+           BufferGuard buffer( nullptr );
+           SessionGuard session;
         },
-        { "TF_DeleteTensor(tensor1)" } },
-      { "null buffer", [] { BufferGuard buffer( nullptr ); }, {} },
-      { "buffer", [] { BufferGuard buffer( Made( [] { return TF_NewBuffer(); } ) ); }, { "TF_DeleteBuffer(buffer1)" } },
-      { "status", [] { StatusGuard status; }, { "TF_NewStatus() -> status1", "TF_DeleteStatus(status1)" } },
-      { "no status",
-        [] {
-           fake_tf::Behave().newStatusFails = true;
+        {} },
+      { "one handle each",
+        [&] {
+           TensorGuard tensor( nullptr );
+           *tensor.Out() = TF_AllocateTensor( TF_FLOAT, dims, 1, 4 ); // written into the slot
+           BufferGuard buffer( TF_NewBuffer() );
            StatusGuard status;
-           EXPECT_EQ( status.Get(), nullptr );
+           ImportGraphDefOptionsGuard options;
+           fake_tf::Calls().clear();
         },
-        { "TF_NewStatus() -> null" } },
-      { "import options", [] { ImportGraphDefOptionsGuard options; },
-        { "TF_NewImportGraphDefOptions() -> importoptions1", "TF_DeleteImportGraphDefOptions(importoptions1)" } },
-      { "no import options",
+        {} },
+      { "none made",
         [] {
-           fake_tf::Behave().newImportOptionsFails = true;
+           fake_tf::Behave().newStatusFails = fake_tf::Behave().newImportOptionsFails = true;
+           EXPECT_EQ( StatusGuard().Get(), nullptr );
            ImportGraphDefOptionsGuard options;
         },
-        { "TF_NewImportGraphDefOptions() -> null" } },
-      { "empty session guard", [] { SessionGuard guard; }, {} },
-      { "full session guard: session first, status last",
+        { "TF_NewStatus() -> null", "TF_NewImportGraphDefOptions() -> null" } },
+      { "session closed with the guard's status",
         [] {
            SessionGuard guard;
-           guard.graph = TF_NewGraph();
-           guard.options = TF_NewSessionOptions();
-           guard.status = TF_NewStatus();
-           guard.session = TF_NewSession( guard.graph, guard.options, guard.status );
-           fake_tf::ClearCalls();
+           Fill( guard, true, true );
         },
-        { "TF_CloseSession(session1, status1)", "TF_DeleteSession(session1, status1)",
-          "TF_DeleteSessionOptions(options1)", "TF_DeleteGraph(graph1)", "TF_DeleteStatus(status1)" } },
-      { "session without status: one temporary status",
+        {} },
+      { "session without status: closed with a temporary one",
         [] {
+           fake_tf::StatusHandle creation;
            SessionGuard guard;
-           guard.graph = TF_NewGraph();
-           guard.options = TF_NewSessionOptions();
-           TF_Status* creation = TF_NewStatus();
-           guard.session = TF_NewSession( guard.graph, guard.options, creation );
-           TF_DeleteStatus( creation );
-           fake_tf::ClearCalls();
+           Fill( guard, true, false, creation.get() );
         },
-        { "TF_NewStatus() -> status2", "TF_CloseSession(session1, status2)", "TF_DeleteSession(session1, status2)",
-          "TF_DeleteStatus(status2)", "TF_DeleteSessionOptions(options1)", "TF_DeleteGraph(graph1)" } },
+        { "TF_NewStatus() -> status2" } },
+      { "no status to be had: the session is left open, the rest freed",
+        [] {
+           fake_tf::StatusHandle creation;
+           TF_Session* session = nullptr;
+           {
+              SessionGuard guard;
+              Fill( guard, true, false, creation.get() );
+              session = guard.session;
+              fake_tf::Behave().newStatusFails = true;
+           }
+           TF_CloseSession( session, creation.get() ); // the test's to free
+           TF_DeleteSession( session, creation.get() );
+        },
+        { "TF_NewStatus() -> null" } },
       { "no session: no temporary status",
         [] {
            SessionGuard guard;
-           guard.graph = TF_NewGraph();
-           guard.status = TF_NewStatus();
-           fake_tf::ClearCalls();
+           Fill( guard, false, true );
         },
-        { "TF_DeleteGraph(graph1)", "TF_DeleteStatus(status1)" } },
+        {} },
    };
    for ( const auto& c : cases )
-   {
-      fake_tf::Reset(); // also fails for a handle the previous case left alive
-      c.run();
-      EXPECT_EQ( fake_tf::Calls(), c.calls ) << c.name;
-   }
+      Case( c.name, {}, [&] {
+         c.run();
+         EXPECT_EQ( fake_tf::Calls(), c.calls );
+      } );
 }
 
-TEST_F( CallOrder, SessionGuardWithoutAnyStatusLeavesTheSessionButFreesTheRest )
-{
-   TF_Status* creation = Made( [] { return TF_NewStatus(); } );
-   TF_Session* session = nullptr;
-   {
-      SessionGuard guard;
-      guard.graph = TF_NewGraph();
-      guard.options = TF_NewSessionOptions();
-      guard.session = session = TF_NewSession( guard.graph, guard.options, creation );
-      fake_tf::ClearCalls();
-      fake_tf::Behave().newStatusFails = true;
-   }
-   EXPECT_EQ( fake_tf::Calls(), ( Calls{ "TF_NewStatus() -> null", "TF_DeleteSessionOptions(options1)",
-                                         "TF_DeleteGraph(graph1)" } ) );
-   // The session the guard could not close is the test's to free.
-   TF_DeleteSession( session, creation );
-   TF_DeleteStatus( creation );
-}
-
-// ---------------------------------------------------------------- wrappers
-
-TEST_F( CallOrder, NullArgumentsCallNothing )
-{
-   TF_Graph* graph = Made( [] { return TF_NewGraph(); } );
-   TF_SessionOptions* options = Made( [] { return TF_NewSessionOptions(); } );
-   TF_Status* status = Made( [] { return TF_NewStatus(); } );
-   TF_Buffer* buffer = Made( [] { return TF_NewBuffer(); } );
-   const int64_t dims[] = { 2 };
-   const float data[] = { 1, 2 };
-   EXPECT_FALSE( IsOk( nullptr ) );
-   EXPECT_STREQ( Message( nullptr ), "TensorFlow status object is null." );
-   EXPECT_EQ( FindOperation( nullptr, "intro" ), nullptr );
-   EXPECT_EQ( FindOperation( graph, nullptr ), nullptr );
-   EXPECT_EQ( ImportGraphDef( nullptr, status ), nullptr );
-   EXPECT_EQ( ImportGraphDef( buffer, nullptr ), nullptr );
-   EXPECT_EQ( CreateSession( nullptr, options, status ), nullptr );
-   EXPECT_EQ( CreateSession( graph, nullptr, status ), nullptr );
-   EXPECT_EQ( CreateSession( graph, options, nullptr ), nullptr );
-   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( graph, options, nullptr ); } ),
-              "TensorFlow session creation failed: TensorFlow status object is null." );
-   EXPECT_EQ( CreateTensor( TF_FLOAT, nullptr, 1, data, sizeof data ), nullptr );
-   EXPECT_EQ( CreateTensor( TF_FLOAT, dims, 0, data, sizeof data ), nullptr );
-   EXPECT_EQ( CreateTensor( TF_FLOAT, dims, -3, data, sizeof data ), nullptr );
-   EXPECT_EQ( CreateTensor( TF_FLOAT, dims, 1, nullptr, sizeof data ), nullptr );
-   EXPECT_EQ( fake_tf::Calls(), Calls{} );
-   EXPECT_TRUE( IsOk( status ) );
-   TF_DeleteBuffer( buffer );
-   TF_DeleteStatus( status );
-   TF_DeleteSessionOptions( options );
-   TF_DeleteGraph( graph );
-}
-
-TEST_F( CallOrder, FindOperationAsksTheGraph )
-{
-   TF_Graph* graph = Made( [] { return TF_NewGraph(); } );
-   EXPECT_EQ( fake_tf::Label( FindOperation( graph, "intro" ) ), "intro" );
-   EXPECT_EQ( FindOperation( graph, "missing" ), nullptr );
-   EXPECT_EQ( fake_tf::Calls(), ( Calls{ "TF_GraphOperationByName(graph1, intro)",
-                                         "TF_GraphOperationByName(graph1, missing)" } ) );
-   TF_DeleteGraph( graph );
-}
-
-TEST_F( CallOrder, ImportGraphDefFreesItsOptionsAndAnyGraphItDoesNotReturn )
-{
-   const Calls start = { "TF_NewGraph() -> graph1", "TF_NewImportGraphDefOptions() -> importoptions1",
-                         "TF_GraphImportGraphDef(graph1, buffer1, importoptions1, status1)" };
-   const struct
-   {
-      Failure failure;
-      Calls calls;
-      const char* message;
-   } cases[] = {
-      { nullptr, { start[0], start[1], start[2], "TF_DeleteImportGraphDefOptions(importoptions1)" }, "" },
-      { &fake_tf::Behaviour::newGraphFails, { "TF_NewGraph() -> null" }, "" },
-      { &fake_tf::Behaviour::newImportOptionsFails,
-        { start[0], "TF_NewImportGraphDefOptions() -> null", "TF_DeleteGraph(graph1)" }, "" },
-      { &fake_tf::Behaviour::importFails,
-        { start[0], start[1], start[2], "TF_DeleteGraph(graph1)", "TF_DeleteImportGraphDefOptions(importoptions1)" },
-        "fake import failure" },
-   };
-   for ( const auto& c : cases )
-   {
-      fake_tf::Reset();
-      if ( c.failure != nullptr )
-         fake_tf::Behave().*c.failure = true;
-      TF_Buffer* buffer = Made( [] { return TF_NewBuffer(); } );
-      TF_Status* status = Made( [] { return TF_NewStatus(); } );
-      TF_Graph* graph = ImportGraphDef( buffer, status );
-      EXPECT_EQ( fake_tf::Calls(), c.calls ) << c.message;
-      EXPECT_EQ( fake_tf::Label( graph ), c.failure == nullptr ? "graph1" : "null" );
-      EXPECT_STREQ( Message( status ), c.message );
-      if ( graph != nullptr )
-         TF_DeleteGraph( graph );
-      TF_DeleteStatus( status );
-      TF_DeleteBuffer( buffer );
-   }
-}
-
-TEST_F( CallOrder, CreateTensorPassesTheLengthUncheckedAndCopiesNoMoreThanTheTensorHolds )
+TEST_F( CallOrder, CreateTensorCopiesNoMoreThanTheLengthOrTheTensorHolds )
 {
    const int64_t dims[] = { 2, 3 };
    const float data[] = { 1, 2, 3 };
+   const struct
    {
-      TensorGuard tensor( CreateTensor( TF_FLOAT, dims, 2, data, 2 * sizeof( float ) ) );
-      EXPECT_EQ( fake_tf::Calls(), Calls{ "TF_AllocateTensor(1, [2,3], 8) -> tensor1" } );
-      EXPECT_EQ( std::memcmp( fake_tf::TensorStorage( tensor.Get() ).data(), data, 8 ), 0 );
-   }
-   fake_tf::Behave().tensorByteSize = 4;
-   TensorGuard tensor( CreateTensor( TF_FLOAT, dims, 1, data, sizeof data ) );
-   const std::vector<unsigned char>& storage = fake_tf::TensorStorage( tensor.Get() );
-   EXPECT_EQ( std::memcmp( storage.data(), data, 4 ), 0 );
-   for ( size_t i = 4; i < storage.size(); ++i )
-      EXPECT_EQ( storage[i], 0xAA ) << "byte " << i << " written past the tensor";
+      fake_tf::Behaviour behave;
+      int numDims;
+      size_t length;
+      const char* call;
+      size_t copied; // bytes of data in the tensor; -1: no tensor
+   } cases[] = {
+      // The length goes to TensorFlow unchecked.
+      { {}, 2, 8, "TF_AllocateTensor(1, [2,3], 8) -> tensor1", 8 },
+      { { .tensorByteSize = 4 }, 1, 12, "TF_AllocateTensor(1, [2], 12) -> tensor1", 4 },
+      { { .allocateTensorFails = true }, 1, 4, "TF_AllocateTensor(1, [2], 4) -> null", size_t( -1 ) },
+      { { .tensorDataIsNull = true }, 1, 4, "TF_AllocateTensor(1, [2], 4) -> tensor1", size_t( -1 ) },
+   };
+   for ( const auto& c : cases )
+      Case( c.call, c.behave, [&] {
+         TensorGuard tensor( CreateTensor( TF_FLOAT, dims, c.numDims, data, c.length ) );
+         EXPECT_EQ( fake_tf::Calls(), Calls{ c.call } );
+         if ( c.copied == size_t( -1 ) )
+         {
+            EXPECT_EQ( tensor.Get(), nullptr );
+            return;
+         }
+         const std::vector<unsigned char>& storage = fake_tf::TensorStorage( tensor.Get() );
+         EXPECT_EQ( std::memcmp( storage.data(), data, c.copied ), 0 );
+         for ( size_t i = c.copied; i < storage.size(); ++i )
+            EXPECT_EQ( storage[i], 0xAA ) << "byte " << i << " written past the data";
+      } );
 }
 
-TEST_F( CallOrder, CreateTensorGivesNullWithoutTensorOrData )
+TEST_F( CallOrder, LoadGraphDefFreesWhatItMadeOnEveryPath )
 {
-   const int64_t dims[] = { 1 };
-   fake_tf::Behave().allocateTensorFails = true;
-   EXPECT_EQ( CreateTensor( TF_FLOAT, dims, 1, dims, 4 ), nullptr );
-   fake_tf::Behave() = { .tensorDataIsNull = true };
-   EXPECT_EQ( CreateTensor( TF_FLOAT, dims, 1, dims, 4 ), nullptr );
-   EXPECT_EQ( fake_tf::Calls(), ( Calls{ "TF_AllocateTensor(1, [1], 4) -> null",
-                                         "TF_AllocateTensor(1, [1], 4) -> tensor1", "TF_DeleteTensor(tensor1)" } ) );
+   ScratchDirectory scratch;
+   const std::string path = scratch.Write( "weights.pb", "graph bytes" ).string();
+   const std::string failed = "KestrimEngine::LoadGraphDef(): Unable to load graph definition: ";
+   const struct
+   {
+      fake_tf::Behaviour behave;
+      std::string message;
+   } cases[] = {
+      { {}, "no error" },
+      { { .importFails = true }, failed + "fake import failure" },
+      { { .newImportOptionsFails = true }, failed },
+      { { .newGraphFails = true }, failed },
+      { { .newStatusFails = true }, failed + "TensorFlow status object is null." },
+      { { .newBufferFails = true }, "TensorFlow buffer allocation failed: buffer is null." },
+   };
+   for ( const auto& c : cases )
+      Case( c.message, c.behave, [&] {
+         TF_Graph* graph = nullptr;
+         EXPECT_EQ( ErrorOf( [&] { graph = DLModelTensorflow::LoadGraphDef( path.c_str() ); } ), c.message );
+         if ( graph != nullptr )
+            TF_DeleteGraph( graph );
+      } );
 }
 
-// ---------------------------------------------------------------- runs
-
-// A session of the double with its operations, freed by a SessionGuard.
-class RunCalls : public CallOrder
+// A session that comes with a failed status is closed and deleted.
+TEST_F( CallOrder, CreateSessionFailures )
 {
-protected:
-   void SetUp() override
+   const struct
    {
-      guard.graph = TF_NewGraph();
-      guard.options = TF_NewSessionOptions();
-      guard.status = TF_NewStatus();
-      guard.session = TF_NewSession( guard.graph, guard.options, guard.status );
+      fake_tf::Behaviour behave;
+      std::string message;
+   } cases[] = {
+      { { .newSessionGivesNull = true }, "session is null." },
+      { { .newSessionFails = true }, "fake session failure" },
+      { { .newSessionFailsWithSession = true }, "fake session failure" },
+   };
+   for ( const auto& c : cases )
+      Case( c.message, c.behave, [&] {
+         SessionGuard guard;
+         Fill( guard, false, true );
+         EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( guard.graph, guard.options, guard.status ); } ),
+                    "TensorFlow session creation failed: " + c.message );
+      } );
+}
+
+// A session of the double with its operations and an input tensor, freed by
+// guards; the log starts empty.
+struct FakeSession
+{
+   FakeSession()
+   {
+      Fill( guard, true, true );
       input = { TF_GraphOperationByName( guard.graph, "intro" ), 0 };
       output = { TF_GraphOperationByName( guard.graph, "Identity" ), 0 };
       *in.Out() = TF_AllocateTensor( TF_FLOAT, dims, 1, 2 * sizeof( float ) );
-      fake_tf::ClearCalls();
+      fake_tf::Calls().clear();
+   }
+
+   bool Run( TF_Tensor** result, TF_Status* status )
+   {
+      return RunSingleOutputSession( guard.session, &input, in.Out(), &output, result, status );
    }
 
    std::string RunError( TF_Tensor** result, TF_Status* status )
@@ -276,134 +238,75 @@ protected:
    const int64_t dims[1] = { 2 };
 };
 
-TEST_F( RunCalls, RunWithANullArgumentCallsNothing )
+TEST_F( CallOrder, NullArgumentsCallNothing )
 {
+   FakeSession s;
+   BufferGuard buffer( TF_NewBuffer() );
+   fake_tf::Calls().clear();
+   TF_Graph* graph = s.guard.graph;
+   TF_SessionOptions* options = s.guard.options;
+   TF_Status* status = s.guard.status;
+   TF_Session* session = s.guard.session;
    TF_Tensor* none = nullptr;
    TensorGuard result( nullptr );
-   EXPECT_FALSE( RunSingleOutputSession( nullptr, &input, in.Out(), &output, result.Out(), guard.status ) );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, nullptr, in.Out(), &output, result.Out(), guard.status ) );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, in.Out(), nullptr, result.Out(), guard.status ) );
+   const float data[] = { 1, 2 };
+   EXPECT_FALSE( IsOk( nullptr ) );
+   EXPECT_STREQ( Message( nullptr ), "TensorFlow status object is null." );
+   EXPECT_EQ( FindOperation( nullptr, "intro" ), nullptr );
+   EXPECT_EQ( FindOperation( graph, nullptr ), nullptr );
+   EXPECT_EQ( ImportGraphDef( nullptr, status ), nullptr );
+   EXPECT_EQ( ImportGraphDef( buffer.Get(), nullptr ), nullptr );
+   EXPECT_EQ( CreateSession( nullptr, options, status ), nullptr );
+   EXPECT_EQ( CreateSession( graph, nullptr, status ), nullptr );
+   EXPECT_EQ( CreateSession( graph, options, nullptr ), nullptr );
+   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( graph, options, nullptr ); } ),
+              "TensorFlow session creation failed: TensorFlow status object is null." );
+   EXPECT_EQ( CreateTensor( TF_FLOAT, nullptr, 1, data, sizeof data ), nullptr );
+   EXPECT_EQ( CreateTensor( TF_FLOAT, s.dims, 0, data, sizeof data ), nullptr );
+   EXPECT_EQ( CreateTensor( TF_FLOAT, s.dims, -3, data, sizeof data ), nullptr );
+   EXPECT_EQ( CreateTensor( TF_FLOAT, s.dims, 1, nullptr, sizeof data ), nullptr );
+   EXPECT_FALSE( RunSingleOutputSession( nullptr, &s.input, s.in.Out(), &s.output, result.Out(), status ) );
+   EXPECT_FALSE( RunSingleOutputSession( session, nullptr, s.in.Out(), &s.output, result.Out(), status ) );
+   EXPECT_FALSE( RunSingleOutputSession( session, &s.input, s.in.Out(), nullptr, result.Out(), status ) );
    // A missing array is not read for its first element.
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, nullptr, &output, result.Out(), guard.status ) );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, &none, &output, result.Out(), guard.status ) );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, in.Out(), &output, nullptr, guard.status ) );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, in.Out(), &output, result.Out(), nullptr ) );
-   EXPECT_EQ( RunError( result.Out(), nullptr ), "Run: TensorFlow status object is null." );
+   EXPECT_FALSE( RunSingleOutputSession( session, &s.input, nullptr, &s.output, result.Out(), status ) );
+   EXPECT_FALSE( RunSingleOutputSession( session, &s.input, &none, &s.output, result.Out(), status ) );
+   EXPECT_FALSE( s.Run( nullptr, status ) );
+   EXPECT_FALSE( s.Run( result.Out(), nullptr ) );
+   EXPECT_EQ( s.RunError( result.Out(), nullptr ), "Run: TensorFlow status object is null." );
    EXPECT_EQ( fake_tf::Calls(), Calls{} );
+   EXPECT_TRUE( IsOk( status ) );
    EXPECT_EQ( result.Get(), nullptr );
 }
 
-TEST_F( RunCalls, RunPassesOneInputAndOneOutputAndNothingElse )
+// One input and one output, nothing else; the output tensor belongs to the
+// caller, also when the run fails.
+TEST_F( CallOrder, RunOutcomes )
 {
-   TensorGuard result( nullptr );
-   EXPECT_TRUE( RunSingleOutputSession( guard.session, &input, in.Out(), &output, result.Out(), guard.status ) );
-   EXPECT_EQ( fake_tf::Calls(), Calls{ "TF_SessionRun(session1, tensor1, status1)" } );
-   const fake_tf::RunArguments& run = fake_tf::LastRun();
-   EXPECT_EQ( run.runOptions, nullptr );
-   EXPECT_EQ( run.inputs, &input );
-   EXPECT_EQ( run.inputValues, in.Out() );
-   EXPECT_EQ( run.ninputs, 1 );
-   EXPECT_EQ( run.outputs, &output );
-   EXPECT_EQ( run.outputValues, result.Out() );
-   EXPECT_EQ( run.noutputs, 1 );
-   EXPECT_EQ( run.targets, nullptr );
-   EXPECT_EQ( run.ntargets, 0 );
-   EXPECT_EQ( run.runMetadata, nullptr );
-   EXPECT_EQ( fake_tf::Label( result.Get() ), "tensor2" );
-}
-
-TEST_F( RunCalls, RunWithoutOutputTensorIsAFailure )
-{
-   fake_tf::Behave().runWritesOutput = false;
-   TensorGuard result( nullptr );
-   EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, in.Out(), &output, result.Out(), guard.status ) );
-   EXPECT_TRUE( IsOk( guard.status ) );
-   EXPECT_EQ( RunError( result.Out(), guard.status ), "Run: TensorFlow output tensor is null." );
-}
-
-TEST_F( RunCalls, FailedRunLeavesItsOutputTensorToTheCaller )
-{
-   fake_tf::Behave().runFails = true;
-   {
-      TensorGuard result( nullptr );
-      EXPECT_FALSE( RunSingleOutputSession( guard.session, &input, in.Out(), &output, result.Out(), guard.status ) );
-      EXPECT_EQ( fake_tf::Label( result.Get() ), "tensor2" );
-   }
-   EXPECT_EQ( fake_tf::Calls(), ( Calls{ "TF_SessionRun(session1, tensor1, status1)", "TF_DeleteTensor(tensor2)" } ) );
-   TensorGuard result( nullptr );
-   EXPECT_EQ( RunError( result.Out(), guard.status ), "Run: fake run failure" );
-   EXPECT_NE( result.Get(), nullptr );
-}
-
-// ---------------------------------------------------------------- model operations
-
-TEST_F( CallOrder, LoadGraphDefFreesTheStatusAndThenTheBuffer )
-{
-   ScratchDirectory scratch;
-   const std::string path = scratch.Write( "weights.pb", "graph bytes" ).string();
-   const Calls start = { "TF_NewBuffer() -> buffer1", "TF_NewStatus() -> status1", "TF_NewGraph() -> graph1",
-                         "TF_NewImportGraphDefOptions() -> importoptions1",
-                         "TF_GraphImportGraphDef(graph1, buffer1, importoptions1, status1)" };
-   const std::string failed = "KestrimEngine::LoadGraphDef(): Unable to load graph definition: ";
    const struct
    {
-      Failure failure;
-      std::string message;
-      Calls calls;
+      fake_tf::Behaviour behave;
+      bool ok;
+      const char* error;
+      const char* result;
    } cases[] = {
-      { nullptr, "no error",
-        { start[0], start[1], start[2], start[3], start[4], "TF_DeleteImportGraphDefOptions(importoptions1)",
-          "TF_DeleteStatus(status1)", "TF_DeleteBuffer(buffer1)" } },
-      { &fake_tf::Behaviour::importFails, failed + "fake import failure",
-        { start[0], start[1], start[2], start[3], start[4], "TF_DeleteGraph(graph1)",
-          "TF_DeleteImportGraphDefOptions(importoptions1)", "TF_DeleteStatus(status1)", "TF_DeleteBuffer(buffer1)" } },
-      { &fake_tf::Behaviour::newStatusFails, failed + "TensorFlow status object is null.",
-        { start[0], "TF_NewStatus() -> null", "TF_DeleteBuffer(buffer1)" } },
-      { &fake_tf::Behaviour::newBufferFails, "TensorFlow buffer allocation failed: buffer is null.",
-        { "TF_NewBuffer() -> null" } },
+      { {}, true, "no error", "tensor2" },
+      { { .runWritesOutput = false }, false, "Run: TensorFlow output tensor is null.", "null" },
+      { { .runFails = true }, false, "Run: fake run failure", "tensor2" },
    };
    for ( const auto& c : cases )
-   {
-      fake_tf::Reset();
-      if ( c.failure != nullptr )
-         fake_tf::Behave().*c.failure = true;
-      TF_Graph* graph = nullptr;
-      EXPECT_EQ( ErrorOf( [&] { graph = DLModelTensorflow::LoadGraphDef( path.c_str() ); } ), c.message );
-      EXPECT_EQ( fake_tf::Calls(), c.calls ) << c.message;
-      if ( graph != nullptr )
-         TF_DeleteGraph( graph );
-   }
-}
-
-TEST_F( CallOrder, CreateSessionFailures )
-{
-   const std::string newSession = "TF_NewSession(graph1, options1, status1) -> ";
-   const struct
-   {
-      Failure failure;
-      const char* message;
-      Calls calls;
-   } cases[] = {
-      { &fake_tf::Behaviour::newSessionGivesNull, "session is null.", { newSession + "null" } },
-      { &fake_tf::Behaviour::newSessionFails, "fake session failure", { newSession + "null" } },
-      // A session that comes with a failed status is closed and deleted.
-      { &fake_tf::Behaviour::newSessionFailsWithSession, "fake session failure",
-        { newSession + "session1", "TF_NewStatus() -> status2", "TF_CloseSession(session1, status2)",
-          "TF_DeleteSession(session1, status2)", "TF_DeleteStatus(status2)" } },
-   };
-   for ( const auto& c : cases )
-   {
-      fake_tf::Reset();
-      fake_tf::Behave().*c.failure = true;
-      SessionGuard guard;
-      guard.graph = TF_NewGraph();
-      guard.options = TF_NewSessionOptions();
-      guard.status = TF_NewStatus();
-      fake_tf::ClearCalls();
-      EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( guard.graph, guard.options, guard.status ); } ),
-                 std::string( "TensorFlow session creation failed: " ) + c.message );
-      EXPECT_EQ( fake_tf::Calls(), c.calls ) << c.message;
-   }
+      for ( bool wrapper : { true, false } )
+         Case( c.error, c.behave, [&] {
+            FakeSession s;
+            TensorGuard result( nullptr );
+            if ( wrapper )
+               EXPECT_EQ( s.Run( result.Out(), s.guard.status ), c.ok );
+            else
+               EXPECT_EQ( s.RunError( result.Out(), s.guard.status ), c.error );
+            EXPECT_EQ( fake_tf::Label( result.Get() ), c.result );
+            EXPECT_EQ( fake_tf::Calls(),
+                       Calls{ "TF_SessionRun(session1, null, intro, tensor1, 1, Identity, 1, null, 0, null, status1)" } );
+         } );
 }
 
 } // namespace

@@ -1,7 +1,6 @@
-// The guards and wrappers with the real TensorFlow library: the guards free
-// the real library's handles (the leak checks run this binary under
-// valgrind). The order of calls and the null checks are in
-// TensorflowCallOrderTest, the exact messages in DLModelTensorflowTest.
+// The guards with the real TensorFlow library: they free the real library's
+// handles (the leak checks run this binary under valgrind). The order of
+// calls and the null checks are in TensorflowCallOrderTest.
 #include "framework/TensorflowGuards.h"
 #include "tests/TensorflowHandles.h"
 #include "tools/GraphWriter.h"
@@ -23,28 +22,16 @@ constexpr bool Pinned = !std::is_copy_constructible_v<G> && !std::is_copy_assign
 static_assert( Pinned<TensorGuard> && Pinned<StatusGuard> && Pinned<ImportGraphDefOptionsGuard> &&
                Pinned<BufferGuard> && Pinned<SessionGuard> );
 
-TEST( TensorflowGuards, SessionGuardClosesALiveSessionWithItsOwnOrATemporaryStatus )
+// With its own status the guard is used wherever a session is run
+// (GraphWriterTest); without one it closes the session with a temporary status.
+TEST( TensorflowGuards, SessionGuardWithoutStatusClosesTheSessionWithATemporaryOne )
 {
-   for ( bool ownStatus : { true, false } )
-   {
-      UniqueStatus creation( TF_NewStatus() );
-      SessionGuard guard;
-      guard.graph = ImportDirectly( GraphKind::Identity ).release();
-      guard.options = TF_NewSessionOptions();
-      if ( ownStatus )
-         guard.status = TF_NewStatus();
-      guard.session = TF_NewSession( guard.graph, guard.options, ownStatus ? guard.status : creation.get() );
-      ASSERT_NE( guard.session, nullptr );
-   }
-}
-
-TEST( TensorflowWrappers, CreateTensorAcceptsALengthOfZero )
-{
-   const int64_t dims[] = { 0 };
-   const float data[] = { 0 };
-   UniqueTensor tensor( CreateTensor( TF_FLOAT, dims, 1, data, 0 ) );
-   ASSERT_NE( tensor, nullptr );
-   EXPECT_EQ( TF_TensorByteSize( tensor.get() ), 0u );
+   UniqueStatus creation( TF_NewStatus() );
+   SessionGuard guard;
+   guard.graph = ImportDirectly( GraphKind::Identity ).release();
+   guard.options = TF_NewSessionOptions();
+   guard.session = TF_NewSession( guard.graph, guard.options, creation.get() );
+   ASSERT_NE( guard.session, nullptr );
 }
 
 } // namespace
