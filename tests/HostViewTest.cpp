@@ -14,72 +14,56 @@
 namespace
 {
 
+using Values = std::vector<double>;
+
 // By a full sort, as the definition reads.
-double SortedMedian( std::vector<double> v )
+double SortedMedian( Values v )
 {
    std::sort( v.begin(), v.end() );
    const size_t n = v.size();
    return n % 2 == 1 ? v[n / 2] : ( v[n / 2 - 1] + v[n / 2] ) / 2;
 }
 
-enum class Values
+enum class Spread
 {
    Skewed,    // so that median and mean differ
    MostlyOne, // nine in ten samples alike: ties around the middle ranks
    TwoHalves  // half 0.25, half 0.75: the middle two differ
 };
 
-template <class P>
-void FillRandom( host::View& view, unsigned seed, Values values )
-{
-   std::mt19937 rng( seed );
-   std::uniform_real_distribution<double> u( 0.0, 1.0 );
-   const size_t count = size_t( view.Width() ) * view.Height();
-   for ( int c = 0; c < view.NumberOfChannels(); ++c )
-      for ( size_t k = 0; k < count; ++k )
-      {
-         const double x = u( rng );
-         const double v = values == Values::TwoHalves ? ( k % 2 ? 0.25 : 0.75 )
-                          : values == Values::MostlyOne && k % 10 != 0 ? 0.25
-                                                                        : x * x * ( 0.3 + 0.3 * c );
-         view.Samples<typename P::sample>( c )[k] = P::ToSample( v );
-      }
-}
-
+// Random samples spread as told, then each channel's statistics against the
+// sorted definition.
 template <class P>
 void ExpectStatisticsOfEveryChannel( int width, int height, int channels, unsigned seed,
-                                     Values values = Values::Skewed )
+                                     Spread spread = Spread::Skewed )
 {
-   const int colorSpace = channels == 1 ? pcl::ColorSpace::Gray : pcl::ColorSpace::RGB;
-   host::View view( "v", width, height, channels, colorSpace, P::BitsPerSample(), P::IsFloatSample() );
-   FillRandom<P>( view, seed, values );
-   const std::vector<double> median = view.ComputeOrFetchProperty( "Median" );
-   const std::vector<double> mad = view.ComputeOrFetchProperty( "MAD" );
+   host::View view( "v", width, height, channels, channels == 1 ? pcl::ColorSpace::Gray : pcl::ColorSpace::RGB,
+                    P::BitsPerSample(), P::IsFloatSample() );
+   std::mt19937 rng( seed );
+   std::uniform_real_distribution<double> u( 0.0, 1.0 );
+   std::vector<Values> values( channels );
+   for ( int c = 0; c < channels; ++c )
+      for ( int k = 0; k < width * height; ++k )
+      {
+         const double x = u( rng );
+         auto& sample = view.Samples<typename P::sample>( c )[k];
+         sample = P::ToSample( spread == Spread::TwoHalves                    ? ( k % 2 ? 0.25 : 0.75 )
+                               : spread == Spread::MostlyOne && k % 10 != 0 ? 0.25
+                                                                              : x * x * ( 0.3 + 0.3 * c ) );
+         values[c].push_back( P::FromSample( sample ) );
+      }
+   const Values median = view.ComputeOrFetchProperty( "Median" );
+   const Values mad = view.ComputeOrFetchProperty( "MAD" );
    ASSERT_EQ( median.size(), size_t( channels ) );
    ASSERT_EQ( mad.size(), size_t( channels ) );
    for ( int c = 0; c < channels; ++c )
    {
-      std::vector<double> v;
-      const size_t count = size_t( width ) * height;
-      for ( size_t k = 0; k < count; ++k )
-         v.push_back( P::FromSample( view.Samples<typename P::sample>( c )[k] ) );
-      const double expectedMedian = SortedMedian( v );
-      for ( double& x : v )
+      const double expectedMedian = SortedMedian( values[c] );
+      for ( double& x : values[c] )
          x = std::abs( x - expectedMedian );
       EXPECT_EQ( median[c], expectedMedian ) << P::BitsPerSample() << " bits, channel " << c;
-      EXPECT_EQ( mad[c], SortedMedian( v ) ) << P::BitsPerSample() << " bits, channel " << c;
+      EXPECT_EQ( mad[c], SortedMedian( values[c] ) ) << P::BitsPerSample() << " bits, channel " << c;
    }
-}
-
-TEST( HostViewStatistics, IntegerSamplesAreMeasuredInTheNormalisedRange )
-{
-   // 33/255 is one of the values where dividing and multiplying by the
-   // reciprocal differ in the last bit; the statistics read samples as the
-   // module's pixel traits do.
-   host::View v8( "v8", 5, 5, 1, pcl::ColorSpace::Gray, 8, false );
-   std::fill_n( v8.Samples<uint8_t>( 0 ), 25, uint8_t( 33 ) );
-   EXPECT_EQ( v8.ComputeOrFetchProperty( "Median" ), std::vector<double>{ pcl::UInt8PixelTraits::FromSample( 33 ) } );
-   EXPECT_EQ( v8.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.0 } );
 }
 
 TEST( HostViewStatistics, MatchTheSortedDefinitionForEverySampleFormat )
@@ -92,38 +76,42 @@ TEST( HostViewStatistics, MatchTheSortedDefinitionForEverySampleFormat )
    ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 26, 26, 1, 5 );
    // Large enough for the way that brackets the middle ranks with a sample of
    // the values (32-bit and floating-point samples).
-   for ( Values values : { Values::Skewed, Values::MostlyOne, Values::TwoHalves } )
+   for ( Spread spread : { Spread::Skewed, Spread::MostlyOne, Spread::TwoHalves } )
    {
-      ExpectStatisticsOfEveryChannel<pcl::FloatPixelTraits>( 1001, 600, 1, 7, values );  // odd count
-      ExpectStatisticsOfEveryChannel<pcl::DoublePixelTraits>( 1000, 600, 1, 8, values ); // even count
-      ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 1000, 601, 1, 9, values );
-      ExpectStatisticsOfEveryChannel<pcl::UInt16PixelTraits>( 1000, 600, 1, 10, values );
+      ExpectStatisticsOfEveryChannel<pcl::FloatPixelTraits>( 1001, 600, 1, 7, spread );  // odd count
+      ExpectStatisticsOfEveryChannel<pcl::DoublePixelTraits>( 1000, 600, 1, 8, spread ); // even count
+      ExpectStatisticsOfEveryChannel<pcl::UInt32PixelTraits>( 1000, 601, 1, 9, spread );
+      ExpectStatisticsOfEveryChannel<pcl::UInt16PixelTraits>( 1000, 600, 1, 10, spread );
    }
+
+   // 33/255 is one of the values where dividing and multiplying by the
+   // reciprocal differ in the last bit; the statistics read samples as the
+   // module's pixel traits do.
+   host::View v8( "v8", 5, 5, 1, pcl::ColorSpace::Gray, 8, false );
+   std::fill_n( v8.Samples<uint8_t>( 0 ), 25, uint8_t( 33 ) );
+   EXPECT_EQ( v8.ComputeOrFetchProperty( "Median" ), Values{ pcl::UInt8PixelTraits::FromSample( 33 ) } );
+   EXPECT_EQ( v8.ComputeOrFetchProperty( "MAD" ), Values{ 0.0 } );
 }
 
-TEST( HostViewStatistics, KeptUntilTheImageChanges )
+TEST( HostViewStatistics, KeptUntilTheImageChangesAndRefusedForUnknownNamesOrComplexImages )
 {
    host::View view( "kept", 4, 4, 1, pcl::ColorSpace::Gray, 32, true );
    std::fill_n( view.Samples<float>( 0 ), 16, 0.5f );
-   EXPECT_EQ( view.ComputeOrFetchProperty( "MAD" ), std::vector<double>{ 0.0 } );
-   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.5 } );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "MAD" ), Values{ 0.0 } );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), Values{ 0.5 } );
    EXPECT_EQ( view.ComputationCount(), 1 ); // both from one computation
 
    std::fill_n( view.Samples<float>( 0 ), 16, 0.25f );
-   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.5 } ); // still the old image's
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), Values{ 0.5 } ); // still the old image's
    view.ImageChanged();
-   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.25 } );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), Values{ 0.25 } );
    EXPECT_EQ( view.ComputationCount(), 2 );
 
    view.Reallocate( 2, 2, 1, pcl::ColorSpace::Gray, 32, true );
    EXPECT_FALSE( view.HasProperty( "Median" ) );
-   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), std::vector<double>{ 0.0 } );
+   EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), Values{ 0.0 } );
    EXPECT_EQ( view.ComputationCount(), 3 );
-}
 
-TEST( HostViewStatistics, UnknownPropertiesAndComplexImagesAreRefused )
-{
-   host::View view( "v", 2, 2, 1, pcl::ColorSpace::Gray, 32, true );
    EXPECT_THROW( view.ComputeOrFetchProperty( "Mean" ), std::runtime_error );
    host::View complex( "c", 2, 2, 1, pcl::ColorSpace::Gray, 32, true, true );
    EXPECT_THROW( complex.ComputeOrFetchProperty( "Median" ), std::runtime_error );

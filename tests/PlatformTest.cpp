@@ -1,5 +1,5 @@
 // The platform stand-in: pixel traits, image arithmetic, histogram
-// transformations, strings, console and files.
+// transformations, strings, views, files, threads and memory.
 #include "HostFixture.h"
 
 #include "platform/core/Console.h"
@@ -12,11 +12,13 @@
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
-#include <atomic>
+#include <vector>
 
 using namespace pcl;
 
@@ -43,72 +45,70 @@ TEST( PixelTraits, IntegerStoreRoundsToNearestTiesToEvenAndClamps )
    EXPECT_EQ( UInt32PixelTraits::ToSample( NaN ), 0u );
 }
 
-TEST( ImageArithmetic, IntegerAddAndSubtractClampFloatingDoNot )
+// A one-row image of the given samples, and an image's samples channel by
+// channel, row by row.
+template <class P>
+GenericImage<P> Row( std::initializer_list<double> samples )
 {
-   GenericImage<UInt16PixelTraits> image( 2, 1 );
-   image( 0, 0 ) = 100;
-   image( 1, 0 ) = 65000;
-   image.Subtract( 200.0 / 65535 );
-   EXPECT_EQ( image( 0, 0 ), 0 );
-   EXPECT_EQ( image( 1, 0 ), 64800 );
-   image.Add( 1000.0 / 65535 );
-   EXPECT_EQ( image( 0, 0 ), 1000 );
-   EXPECT_EQ( image( 1, 0 ), 65535 );
-   // A fraction of a sample rounds to nearest.
-   image.Subtract( 0.6 / 65535 );
-   EXPECT_EQ( image( 0, 0 ), 999 );
-
-   GenericImage<FloatPixelTraits> floating( 1, 1 );
-   floating( 0, 0 ) = 0.1f;
-   floating.Subtract( 0.3 );
-   EXPECT_FLOAT_EQ( floating( 0, 0 ), -0.2f );
-   floating.Add( 1.5 );
-   EXPECT_FLOAT_EQ( floating( 0, 0 ), 1.3f );
+   GenericImage<P> image( int( samples.size() ), 1 );
+   int x = 0;
+   for ( double s : samples )
+      image( x++, 0 ) = typename P::sample( s );
+   return image;
 }
 
-TEST( ImageArithmetic, TruncateSwapsReversedBoundsAndKeepsNaN )
+template <class P>
+std::vector<double> Samples( const GenericImage<P>& image )
 {
-   GenericImage<DoublePixelTraits> image( 4, 1 );
-   image( 0, 0 ) = -1;
-   image( 1, 0 ) = 0.5;
-   image( 2, 0 ) = 3;
-   image( 3, 0 ) = NaN;
-   image.Truncate( 1, 0 );
-   EXPECT_EQ( image( 0, 0 ), 0.0 );
-   EXPECT_EQ( image( 1, 0 ), 0.5 );
-   EXPECT_EQ( image( 2, 0 ), 1.0 );
-   EXPECT_TRUE( std::isnan( image( 3, 0 ) ) );
+   std::vector<double> samples;
+   for ( int c = 0; c < image.NumberOfChannels(); ++c )
+      for ( int y = 0; y < image.Height(); ++y )
+         for ( int x = 0; x < image.Width(); ++x )
+            samples.push_back( image( x, y, c ) );
+   return samples;
+}
+
+using Values = std::vector<double>;
+
+TEST( ImageArithmetic, IntegerAddAndSubtractRoundAndClampFloatingDoNot )
+{
+   auto image = Row<UInt16PixelTraits>( { 100, 65000 } );
+   image.Subtract( 200.0 / 65535 );
+   EXPECT_EQ( Samples( image ), ( Values{ 0, 64800 } ) );
+   image.Add( 1000.0 / 65535 );
+   EXPECT_EQ( Samples( image ), ( Values{ 1000, 65535 } ) );
+   image.Subtract( 0.6 / 65535 );
+   EXPECT_EQ( Samples( image ), ( Values{ 999, 65534 } ) ) << "a fraction of a sample rounds to nearest";
+
+   auto floating = Row<FloatPixelTraits>( { 0.1 } );
+   floating.Subtract( 0.3 );
+   floating.Add( 1.5 );
+   EXPECT_FLOAT_EQ( floating( 0, 0 ), 1.3f ) << "neither -0.2 nor 1.3 is clamped";
+
+   auto truncated = Row<DoublePixelTraits>( { -1, 0.5, 3, NaN } );
+   truncated.Truncate( 1, 0 ); // reversed bounds are swapped
+   const Values t = Samples( truncated );
+   EXPECT_EQ( Values( t.begin(), t.begin() + 3 ), ( Values{ 0, 0.5, 1 } ) );
+   EXPECT_TRUE( std::isnan( t[3] ) );
 }
 
 TEST( ImageArithmetic, ScalarTimesImageSumAndAssignmentAcrossPixelTypes )
 {
-   GenericImage<UInt8PixelTraits> image( 2, 1 );
-   image( 0, 0 ) = 3;
-   image( 1, 0 ) = 255;
-   GenericImage<UInt8PixelTraits> half = 0.5 * image;
-   EXPECT_EQ( half( 0, 0 ), 2 ); // 1.5 rounds to even
-   EXPECT_EQ( half( 1, 0 ), 128 ); // 127.5 rounds to even
-   EXPECT_EQ( image( 0, 0 ), 3 ) << "the source is not changed";
+   const auto image = Row<UInt8PixelTraits>( { 3, 255 } );
+   EXPECT_EQ( Samples( 0.5 * image ), ( Values{ 2, 128 } ) ) << "1.5 and 127.5 round to even";
+   EXPECT_EQ( Samples( image ), ( Values{ 3, 255 } ) ) << "the source is not changed";
 
-   GenericImage<UInt16PixelTraits> a( 2, 1 );
-   a( 0, 0 ) = 65535;
-   a( 1, 0 ) = 0;
-   GenericImage<DoublePixelTraits> b( 2, 1 );
-   b( 0, 0 ) = 0.25;
-   b( 1, 0 ) = 0.5;
-   GenericImage<DoublePixelTraits> s = b + a;
-   EXPECT_EQ( s( 0, 0 ), 1.25 );
-   EXPECT_EQ( s( 1, 0 ), 0.5 );
-   EXPECT_EQ( b( 0, 0 ), 0.25 );
+   const auto b = Row<DoublePixelTraits>( { 0.25, 0.5 } );
+   const GenericImage<DoublePixelTraits> sum = b + Row<UInt16PixelTraits>( { 65535, 0 } );
+   EXPECT_EQ( Samples( sum ), ( Values{ 1.25, 0.5 } ) );
+   EXPECT_EQ( Samples( b ), ( Values{ 0.25, 0.5 } ) );
 
    GenericImage<UInt16PixelTraits> back;
-   back = s;
-   EXPECT_EQ( back( 0, 0 ), 65535 ); // clamped
-   EXPECT_EQ( back( 1, 0 ), 32768 ); // 32767.5 to even
+   back = sum;
+   EXPECT_EQ( Samples( back ), ( Values{ 65535, 32768 } ) ) << "clamped; 32767.5 to even";
    GenericImage<FloatPixelTraits> f;
-   f = s;
-   EXPECT_EQ( f.Width(), 2 );
-   EXPECT_EQ( f( 0, 0 ), 1.25f );
+   f = sum;
+   EXPECT_EQ( Samples( f ), ( Values{ 1.25, 0.5 } ) );
 }
 
 TEST( ImageArithmetic, CropByCutsAndExtends )
@@ -121,17 +121,13 @@ TEST( ImageArithmetic, CropByCutsAndExtends )
    GenericImage<DoublePixelTraits> cut( image );
    cut.CropBy( -1, -1, -1, 0 );
    ASSERT_EQ( cut.Width(), 2 );
-   ASSERT_EQ( cut.Height(), 2 );
-   EXPECT_EQ( cut( 0, 0, 2 ), 211 );
-   EXPECT_EQ( cut( 1, 1, 0 ), 22 );
+   EXPECT_EQ( Samples( cut ), ( Values{ 11, 12, 21, 22, 111, 112, 121, 122, 211, 212, 221, 222 } ) );
    EXPECT_EQ( image( 0, 0, 0 ), 0 ) << "the uncropped copy keeps its pixels";
 
    GenericImage<DoublePixelTraits> own = GenericImage<DoublePixelTraits>::OwnedCopy( image );
    own.CropBy( -2, -1, -1, -1 ); // in place: nothing else shares these pixels
    ASSERT_EQ( own.Width(), 1 );
-   ASSERT_EQ( own.Height(), 1 );
-   EXPECT_EQ( own( 0, 0, 0 ), 12 );
-   EXPECT_EQ( own( 0, 0, 2 ), 212 );
+   EXPECT_EQ( Samples( own ), ( Values{ 12, 112, 212 } ) );
 
    image.CropBy( 1, 0, 0, 1 );
    ASSERT_EQ( image.Width(), 5 );
@@ -142,20 +138,15 @@ TEST( ImageArithmetic, CropByCutsAndExtends )
    EXPECT_EQ( image( 4, 3, 1 ), 0 );
 }
 
-TEST( HistogramTransformation, ConstructorRules )
+TEST( HistogramTransformation, ConstructorClampsAndOrders )
 {
-   HistogramTransformation ht( 1.5, 0.8, 0.2, 0.3, 0.7 );
-   EXPECT_EQ( ht.MidtonesBalance(), 1.0 );
-   EXPECT_EQ( ht.ShadowsClipping(), 0.2 );
-   EXPECT_EQ( ht.HighlightsClipping(), 0.8 );
-   EXPECT_EQ( ht.LowRange(), 0.0 );
-   EXPECT_EQ( ht.HighRange(), 1.0 );
-   HistogramTransformation clamped( -1, -0.5, 2, -0.5, 2 );
-   EXPECT_EQ( clamped.MidtonesBalance(), 0.0 );
-   EXPECT_EQ( clamped.ShadowsClipping(), 0.0 );
-   EXPECT_EQ( clamped.HighlightsClipping(), 1.0 );
-   EXPECT_EQ( clamped.LowRange(), -0.5 );
-   EXPECT_EQ( clamped.HighRange(), 2.0 );
+   auto state = []( const HistogramTransformation& h ) {
+      return Values{ h.MidtonesBalance(), h.ShadowsClipping(), h.HighlightsClipping(), h.LowRange(), h.HighRange() };
+   };
+   // Everything but the range clamped to [0, 1], clipping points in order; the
+   // range only ever widens [0, 1].
+   EXPECT_EQ( state( HistogramTransformation( 1.5, 0.8, 0.2, 0.3, 0.7 ) ), ( Values{ 1, 0.2, 0.8, 0, 1 } ) );
+   EXPECT_EQ( state( HistogramTransformation( -1, -0.5, 2, -0.5, 2 ) ), ( Values{ 0, 0, 1, -0.5, 2 } ) );
    EXPECT_TRUE( HistogramTransformation().IsIdentityTransformation() );
    EXPECT_FALSE( HistogramTransformation( 0.5, 0, 1, -0.1 ).IsIdentityTransformation() );
    EXPECT_FALSE( HistogramTransformation( 0.5000001 ).IsIdentityTransformation() );
@@ -163,15 +154,11 @@ TEST( HistogramTransformation, ConstructorRules )
 
 TEST( HistogramTransformation, MidtonesTransferEndCases )
 {
-   EXPECT_EQ( HistogramTransformation::MTF( 0.3, 0.0 ), 0.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 0.3, -0.1 ), 0.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 0.3, NaN ), 0.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 0.3, 1.0 ), 1.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 0.3, 1.5 ), 1.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 0.0, 0.2 ), 1.0 );
-   EXPECT_EQ( HistogramTransformation::MTF( 1.0, 0.2 ), 0.0 );
-   EXPECT_DOUBLE_EQ( HistogramTransformation::MTF( 0.5, 0.2 ), 0.2 );
-   EXPECT_DOUBLE_EQ( HistogramTransformation::MTF( 0.2, 0.2 ), 0.5 ) << "m maps to one half";
+   const double cases[][3] = { // m, x, MTF
+      { 0.3, 0, 0 }, { 0.3, -0.1, 0 }, { 0.3, NaN, 0 }, { 0.3, 1, 1 }, { 0.3, 1.5, 1 },
+      { 0, 0.2, 1 }, { 1, 0.2, 0 }, { 0.5, 0.2, 0.2 }, { 0.2, 0.2, 0.5 } };
+   for ( const auto& c : cases )
+      EXPECT_DOUBLE_EQ( HistogramTransformation::MTF( c[0], c[1] ), c[2] ) << c[0] << ", " << c[1];
    // The balance 1 - m inverts the transfer with m.
    for ( double x : { 0.01, 0.3, 0.77 } )
       EXPECT_NEAR( HistogramTransformation::MTF( 0.9, HistogramTransformation::MTF( 0.1, x ) ), x, 1e-15 );
@@ -179,36 +166,24 @@ TEST( HistogramTransformation, MidtonesTransferEndCases )
 
 TEST( HistogramTransformation, StagesInOrder )
 {
-   GenericImage<DoublePixelTraits> image( 5, 1 );
    const double in[] = { 0.1, 0.2, 0.5, 0.8, 0.9 };
-   for ( int x = 0; x < 5; ++x )
-      image( x, 0 ) = in[x];
-   HistogramTransformation ht( 0.25, 0.2, 0.8, -0.5, 1.0 );
-   ht >> image;
+   auto image = Row<DoublePixelTraits>( { in[0], in[1], in[2], in[3], in[4] } );
+   HistogramTransformation( 0.25, 0.2, 0.8, -0.5, 1.0 ) >> image;
    for ( int x = 0; x < 5; ++x )
    {
-      double v = in[x] <= 0.2 ? 0 : in[x] >= 0.8 ? 1 : ( in[x] - 0.2 ) / 0.6;
-      v = HistogramTransformation::MTF( 0.25, v );
-      v = ( v + 0.5 ) / 1.5;
-      EXPECT_DOUBLE_EQ( image( x, 0 ), v ) << x;
+      const double clipped = in[x] <= 0.2 ? 0 : in[x] >= 0.8 ? 1 : ( in[x] - 0.2 ) / 0.6;
+      EXPECT_DOUBLE_EQ( image( x, 0 ), ( HistogramTransformation::MTF( 0.25, clipped ) + 0.5 ) / 1.5 ) << x;
    }
    // Without active stages nothing changes, not even samples outside [0, 1].
-   GenericImage<FloatPixelTraits> outside( 2, 1 );
-   outside( 0, 0 ) = -0.5f;
-   outside( 1, 0 ) = 1.5f;
+   auto outside = Row<FloatPixelTraits>( { -0.5, 1.5 } );
    HistogramTransformation() >> outside;
-   EXPECT_EQ( outside( 0, 0 ), -0.5f );
-   EXPECT_EQ( outside( 1, 0 ), 1.5f );
+   EXPECT_EQ( Samples( outside ), ( Values{ -0.5, 1.5 } ) );
 }
 
-TEST( String, NumbersBooleansAndFormat )
+TEST( String, FormatAndUtf8 )
 {
-   EXPECT_EQ( String( 512 ), String( "512" ) );
-   EXPECT_EQ( String( -3 ), String( "-3" ) );
-   EXPECT_EQ( String( true ), String( "true" ) );
-   EXPECT_EQ( String( false ), String( "false" ) );
    EXPECT_EQ( String::Format( "Processing %d image tiles", 117 ), String( "Processing 117 image tiles" ) );
-   EXPECT_EQ( ( "a" + String( 1 ) + "b" ).ToStdUTF8(), "a1b" );
+   EXPECT_EQ( ( "a" + String( -1 ) + "b" + String( true ) + String( false ) ).ToStdUTF8(), "a-1btruefalse" );
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).Length(), 3u ) << "UTF-8 read as 16-bit characters";
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).ToStdUTF8(), "\xC3\xA9\xF0\x9F\x98\x80" );
 }
