@@ -418,6 +418,7 @@ TEST_F( ProcessTest, CommandLinesAreSplitAsAShellSplitsThem )
       { "  Velqora   a\tb ", "Velqora|a|b" },
       { "Velqora 'a b' \"c \\\" d\" e\\ f", "Velqora|a b|c \" d|e f" },
       { "Velqora ''", "Velqora|" },
+      { "Velqora 'a\\b' \"c\\\\d\" \"e\\f\"", "Velqora|a\\b|c\\d|e\\f" },
    };
    for ( const auto& [line, words] : cases )
    {
