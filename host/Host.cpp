@@ -1,6 +1,7 @@
 #include "host/Host.h"
 
 #include "host/HostApi.h"
+#include "host/HostGuard.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -28,27 +29,6 @@ Host& Current()
 View* AsView( host_view_handle handle ) noexcept
 {
    return static_cast<View*>( handle );
-}
-
-// Runs f, turning a failure into the nonzero result and the host's last error.
-template <typename F>
-int32_t Guarded( F&& f ) noexcept
-{
-   try
-   {
-      Host::SetLastError( "" );
-      f();
-      return 0;
-   }
-   catch ( const std::exception& e )
-   {
-      try { Host::SetLastError( e.what() ); } catch ( ... ) {}
-      return 1;
-   }
-   catch ( ... )
-   {
-      return 1;
-   }
 }
 
 extern "C" {

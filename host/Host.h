@@ -2,6 +2,8 @@
 #define VELQORA_HOST_HOST_H
 
 #include "host/HostConsole.h"
+#include "host/HostControls.h"
+#include "host/HostInterfaces.h"
 #include "host/HostProcesses.h"
 #include "host/HostView.h"
 #include "host/HostWindow.h"
@@ -31,6 +33,7 @@ public:
    static Host* Current() noexcept;
 
    Console& GetConsole() noexcept { return m_console; }
+   Controls& GetControls() noexcept { return m_controls; }
 
    // Opens an image window whose main view is a new view with this
    // identifier, and makes it the active window.
@@ -53,6 +56,7 @@ public:
    void SelectView( const std::string& fullId );
 
    ProcessRegistry& Processes() noexcept { return m_processes; }
+   InterfaceRegistry& Interfaces() noexcept { return m_interfaces; }
 
    bool IsRootThread() const noexcept { return std::this_thread::get_id() == m_rootThread; }
 
@@ -63,9 +67,11 @@ public:
 
 private:
    Console m_console;
+   Controls m_controls;
    std::vector<std::unique_ptr<ImageWindow>> m_windows;
    ImageWindow* m_active = nullptr;
    ProcessRegistry m_processes;
+   InterfaceRegistry m_interfaces;
    std::thread::id m_rootThread;
 };
 

@@ -26,26 +26,6 @@ std::string Text( const char16_t* s )
    return s != nullptr ? utf::ToUTF8( s ) : "";
 }
 
-// The XPM lines: the header's row and colour counts tell how many follow it.
-std::vector<std::string> CopyXPM( const char* const* xpm )
-{
-   if ( xpm == nullptr )
-      return {};
-   std::istringstream header( Text( xpm[0] ) );
-   int width = 0, height = 0, colours = 0, charsPerPixel = 0;
-   if ( !( header >> width >> height >> colours >> charsPerPixel ) || width <= 0 || height <= 0 || colours <= 0 ||
-        charsPerPixel <= 0 || height > 4096 || colours > 65536 )
-      throw std::runtime_error( "Invalid XPM icon header" );
-   std::vector<std::string> lines;
-   for ( int i = 0; i < 1 + colours + height; ++i )
-   {
-      if ( xpm[i] == nullptr )
-         throw std::runtime_error( "Incomplete XPM icon" );
-      lines.emplace_back( xpm[i] );
-   }
-   return lines;
-}
-
 std::string FormatReal( double x )
 {
    char buffer[32];
@@ -93,6 +73,25 @@ extern "C" void TakeText( void* context, const char16_t* text, size_t length )
 }
 
 } // namespace
+
+std::vector<std::string> CopyXPM( const char* const* xpm )
+{
+   if ( xpm == nullptr )
+      return {};
+   std::istringstream header( Text( xpm[0] ) );
+   int width = 0, height = 0, colours = 0, charsPerPixel = 0;
+   if ( !( header >> width >> height >> colours >> charsPerPixel ) || width <= 0 || height <= 0 || colours <= 0 ||
+        charsPerPixel <= 0 || height > 4096 || colours > 65536 )
+      throw std::runtime_error( "Invalid XPM icon header" );
+   std::vector<std::string> lines;
+   for ( int i = 0; i < 1 + colours + height; ++i )
+   {
+      if ( xpm[i] == nullptr )
+         throw std::runtime_error( "Incomplete XPM icon" );
+      lines.emplace_back( xpm[i] );
+   }
+   return lines;
+}
 
 Process::Process( const host_process_desc& desc )
    : m_id( Text( desc.id ) )

@@ -175,6 +175,10 @@ private:
    std::vector<std::string> m_log;
 };
 
+// A copy of an icon's XPM lines: the header's row and colour counts tell how
+// many follow it. Empty for none; throws std::runtime_error for a malformed one.
+std::vector<std::string> CopyXPM( const char* const* xpm );
+
 // Splits a command line into words as a shell does: blanks separate words,
 // quotes ('...' literal, "..." with \" and \\) keep blanks, a backslash
 // outside quotes takes the next character literally. Throws

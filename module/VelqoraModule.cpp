@@ -1,6 +1,8 @@
 #include "module/VelqoraModule.h"
 
+#include "module/VelqoraInterface.h"
 #include "module/VelqoraProcess.h"
+#include "platform/module/HostCall.h"
 #include "platform/module/HostInterface.h"
 
 namespace pcl
@@ -56,20 +58,18 @@ void VelqoraModule::GetReleaseDate( int& year, int& month, int& day ) const
 } // pcl
 
 // The objects live as long as the library is loaded. No exception may cross
-// into the host: a failure is answered with a nonzero result.
+// into the host: a failure is reported (before initialisation, on standard
+// error) and answered with a nonzero result.
 int32_t InstallPixInsightModule( int32_t mode )
 {
-   try
-   {
-      new pcl::VelqoraModule;
-      if ( mode == 0 )
-      {
-         new pcl::VelqoraProcess;
-      }
-      return 0;
-   }
-   catch ( ... )
-   {
-      return 1;
-   }
+   return pcl::HostCall( [&] {
+             new pcl::VelqoraModule;
+             if ( mode == 0 )
+             {
+                new pcl::VelqoraProcess;
+                new pcl::VelqoraInterface;
+             }
+          } )
+             ? 0
+             : 1;
 }

@@ -1,5 +1,9 @@
 #include "platform/module/HostCall.h"
 
+#include "platform/module/Host.h"
+
+#include <cstdio>
+
 namespace pcl
 {
 
@@ -7,6 +11,12 @@ void ReportError( const String& message ) noexcept
 {
    try
    {
+      // Before initialisation (identification) there is no console yet.
+      if ( !IsHostBound() )
+      {
+         std::fprintf( stderr, "*** Error: %s\n", message.ToStdUTF8().c_str() );
+         return;
+      }
       Console::Write( "<end><cbr>\033[31m*** Error: " + message + "\033[39m<end><cbr>\n" );
    }
    catch ( ... )

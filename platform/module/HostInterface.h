@@ -168,6 +168,135 @@ typedef host_window_handle (*WindowActive_t)(void);                     /* "Wind
 typedef host_view_handle (*WindowMainView_t)(host_window_handle);       /* "WindowMainView" */
 typedef host_view_handle (*WindowCurrentView_t)(host_window_handle);    /* "WindowCurrentView" */
 
+/* Interface controls. The host keeps every control and sizer as data; the
+ * module makes and changes them through these functions and hears of a user's
+ * changes through the callback it registers for each control. */
+typedef void* host_control_handle;
+
+/* Kinds of control the host makes. Sizers lay out controls and other sizers. */
+enum {
+    HOST_CONTROL_FRAME = 1, /* a plain control that holds others */
+    HOST_CONTROL_LABEL = 2,
+    HOST_CONTROL_EDIT = 3,
+    HOST_CONTROL_SLIDER = 4,
+    HOST_CONTROL_COMBO_BOX = 5,
+    HOST_CONTROL_CHECK_BOX = 6,
+    HOST_CONTROL_HORIZONTAL_SIZER = 7,
+    HOST_CONTROL_VERTICAL_SIZER = 8,
+    HOST_CONTROL_WINDOW = 9 /* made by the host for a declared interface only */
+};
+
+/* Control properties. Sizes are physical pixels. */
+enum {
+    HOST_PROPERTY_TEXT = 1,           /* text: label, edit, check box; a window's title */
+    HOST_PROPERTY_TOOL_TIP = 2,       /* text */
+    HOST_PROPERTY_MIN_WIDTH = 3,
+    HOST_PROPERTY_FIXED_WIDTH = 4,
+    HOST_PROPERTY_FIXED_HEIGHT = 5,
+    HOST_PROPERTY_WIDTH = 6,          /* read only */
+    HOST_PROPERTY_HEIGHT = 7,         /* read only */
+    HOST_PROPERTY_VALUE = 8,          /* slider position, combo box item, check box state */
+    HOST_PROPERTY_MINIMUM = 9,        /* slider range; an edit's accepted range */
+    HOST_PROPERTY_MAXIMUM = 10,
+    HOST_PROPERTY_PRECISION = 11,     /* an edit's decimals */
+    HOST_PROPERTY_TEXT_ALIGNMENT = 12,/* label: HOST_ALIGN_* bits */
+    HOST_PROPERTY_MARGIN = 13,        /* sizer */
+    HOST_PROPERTY_SPACING = 14,       /* sizer */
+    HOST_PROPERTY_DISPLAY_PIXEL_RATIO = 15 /* read only; any control or sizer */
+};
+
+enum {
+    HOST_ALIGN_LEFT = 0x01, HOST_ALIGN_RIGHT = 0x02, HOST_ALIGN_HORZ_CENTER = 0x04,
+    HOST_ALIGN_TOP = 0x10, HOST_ALIGN_BOTTOM = 0x20, HOST_ALIGN_VERT_CENTER = 0x40
+};
+
+/* What a sizer item is: a control or sizer with a stretch factor, a fixed
+ * spacing in pixels, or an empty stretch with a factor. */
+enum { HOST_SIZER_ITEM = 1, HOST_SIZER_SPACING = 2, HOST_SIZER_STRETCH = 3 };
+
+/* A user's change to a control. */
+enum {
+    HOST_EVENT_VALUE_CHANGED = 1,  /* slider moved: value = position */
+    HOST_EVENT_EDIT_COMPLETED = 2, /* edit text entered: text */
+    HOST_EVENT_ITEM_SELECTED = 3,  /* combo box: value = item index */
+    HOST_EVENT_CLICKED = 4         /* check box: value = new state, 0 or 1 */
+};
+
+typedef struct host_control_event {
+    int32_t type;
+    double value;
+    const char16_t* text;
+    size_t length;
+} host_control_event;
+
+/* The module's handler of one control's events; returns 0 when it handled
+ * the event without failure. */
+typedef struct host_control_callbacks {
+    void* data;
+    int32_t (*event)(void* data, const host_control_event* event);
+} host_control_callbacks;
+
+/* Null on failure. */
+typedef host_control_handle (*ControlCreate_t)(int32_t kind);            /* "ControlCreate" */
+typedef void (*ControlDestroy_t)(host_control_handle);                   /* "ControlDestroy" */
+typedef int32_t (*ControlSetText_t)(host_control_handle, int32_t property, const char16_t* text,
+                                    size_t length);                      /* "ControlSetText" */
+typedef int32_t (*ControlSetNumber_t)(host_control_handle, int32_t property, double value); /* "ControlSetNumber" */
+typedef int32_t (*ControlGetNumber_t)(host_control_handle, int32_t property, double* value); /* "ControlGetNumber" */
+typedef int32_t (*ControlAddItem_t)(host_control_handle, const char16_t* text, size_t length); /* "ControlAddItem" */
+typedef int32_t (*ControlSetCallbacks_t)(host_control_handle,
+                                         const host_control_callbacks*); /* "ControlSetCallbacks" */
+/* Lays the control's children out with the sizer. */
+typedef int32_t (*ControlSetSizer_t)(host_control_handle, host_control_handle sizer); /* "ControlSetSizer" */
+/* Gives the control the size its contents ask for. */
+typedef int32_t (*ControlAdjustToContents_t)(host_control_handle);     /* "ControlAdjustToContents" */
+/* HOST_SIZER_*: item is the control or sizer of HOST_SIZER_ITEM, else null. */
+typedef int32_t (*SizerAdd_t)(host_control_handle sizer, int32_t itemKind, host_control_handle item,
+                              int32_t amount);                           /* "SizerAdd" */
+/* The width of a text in the control's font, in physical pixels. */
+typedef int32_t (*FontTextWidth_t)(host_control_handle, const char16_t* text, size_t length,
+                                   int32_t* width);                      /* "FontTextWidth" */
+
+/* Process interfaces. The module declares each interface, after the process
+ * it belongs to, at initialisation; the host makes the interface's window
+ * and works with the interface through the callbacks of the declaration. */
+typedef void* module_interface_handle; /* the module's interface object */
+
+typedef struct module_interface_callbacks {
+    /* Opens the interface for the process (the instance, if any, is the one
+     * the user opened it with). 0 on success; whether the interface took the
+     * process in `launched`, its dynamic mode in `dynamic`; `flags` in and out. */
+    int32_t (*Launch)(module_interface_handle, module_process_handle process, module_instance_handle instance,
+                      int32_t* dynamic, uint32_t* flags, int32_t* launched);
+    /* A new instance with the interface's values, owned by the host; null on failure. */
+    module_instance_handle (*NewProcess)(module_interface_handle);
+    /* Takes the instance's values. 0 on success, the interface's answer in `imported`. */
+    int32_t (*ImportProcess)(module_interface_handle, module_instance_handle, int32_t* imported);
+    /* Back to the default values. 0 on success. */
+    int32_t (*ResetInstance)(module_interface_handle);
+    /* Executes the interface's instance on the current view. 0 on success. */
+    int32_t (*ApplyInstance)(module_interface_handle);
+    /* Nonzero when the interface takes the instance; else 0, the reason
+     * handed to `whyNot`. Called only when the declaration asks for it. */
+    int32_t (*ValidateProcess)(module_interface_handle, module_instance_handle, host_text_sink whyNot,
+                               void* context);
+} module_interface_callbacks;
+
+typedef struct host_interface_desc {
+    const char* id;
+    uint32_t version;
+    const char* const* iconXPM; /* as a process's icon; null when none */
+    module_process_handle process; /* the declared process whose interface it is */
+    int32_t canImportInstances;
+    int32_t isInstanceGenerator;
+    int32_t requiresInstanceValidation;
+    module_interface_handle object;
+    const module_interface_callbacks* callbacks; /* lives as long as the module */
+} host_interface_desc;
+
+/* The host makes the interface's window and hands it over in `window`. */
+typedef int32_t (*InterfaceDeclare_t)(const host_interface_desc*, host_control_handle* window); /* "InterfaceDeclare" */
+
 /* The one list of host functions: the module's platform layer binds each by
  * this name and the host hands each out under it. X(name) stands for the
  * function `name` of type `name##_t`. */
@@ -193,7 +322,40 @@ typedef host_view_handle (*WindowCurrentView_t)(host_window_handle);    /* "Wind
     X( ViewAt ) \
     X( WindowActive ) \
     X( WindowMainView ) \
-    X( WindowCurrentView )
+    X( WindowCurrentView ) \
+    X( ControlCreate ) \
+    X( ControlDestroy ) \
+    X( ControlSetText ) \
+    X( ControlSetNumber ) \
+    X( ControlGetNumber ) \
+    X( ControlAddItem ) \
+    X( ControlSetCallbacks ) \
+    X( ControlSetSizer ) \
+    X( ControlAdjustToContents ) \
+    X( SizerAdd ) \
+    X( FontTextWidth ) \
+    X( InterfaceDeclare )
+
+/* What identification hands over (phase 1): the module object's metadata.
+ * `version` is the module's own static string; the rest stay valid until
+ * phase 255. */
+typedef struct host_module_description {
+    const char* uniqueId;
+    const char* version;
+    const char* name;
+    const char16_t* description;
+    const char16_t* company;
+    const char16_t* author;
+    const char16_t* copyright;
+    const char16_t* tradeMarks;
+    const char16_t* fileName;
+    int32_t releaseYear;
+    int32_t releaseMonth;
+    int32_t releaseDay;
+} host_module_description;
+
+/* Identification phases: build the description, hand it over, free it. */
+enum { HOST_IDENTIFY_BUILD = 0, HOST_IDENTIFY_GET = 1, HOST_IDENTIFY_FREE = 255 };
 
 /* The module's entry functions, exported under these names. Each returns 0
  * on success. */

@@ -11,4 +11,10 @@
 extern "C" __attribute__(( visibility( "default" ) )) int32_t InitializePixInsightModule(
    void* moduleHandle, host_function_resolver resolver, uint32_t apiVersion, void* reserved );
 
+// Phase 0 builds the module's description from the module object's metadata,
+// phase 1 hands it over in `description`, phase 255 frees it. 0 on success;
+// before initialisation a refusal is written to standard error.
+extern "C" __attribute__(( visibility( "default" ) )) int32_t IdentifyPixInsightModule( void** description,
+                                                                                        int32_t phase );
+
 #endif
