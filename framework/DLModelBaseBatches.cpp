@@ -29,9 +29,19 @@ inline int Mirror( int q, int size ) noexcept
    return q < 0 ? -1 - q : ( q >= size ? 2 * size - 1 - q : q );
 }
 
+// Samples as the padded image holds them, 64-bit values, narrowed to float.
+// Compiled also for newer processors, chosen at run time.
+template <class P>
+[[gnu::target_clones( "avx512f", "avx2", "default" )]] void ToFloats( const typename P::sample* s, int n,
+                                                                     float* out )
+{
+   for ( int i = 0; i < n; ++i )
+      out[i] = float( P::FromSample( s[i] ) );
+}
+
 // Columns x0 .. x0 + n - 1 of a row of the padded image (x0 counted from the
 // image's first column), from the image row `src` of `width` samples, as
-// floats: the padded image's 64-bit value narrowed to float.
+// floats.
 template <class P>
 void PaddedRow( const typename P::sample* src, int width, int x0, int n, float* out ) noexcept
 {
@@ -39,9 +49,11 @@ void PaddedRow( const typename P::sample* src, int width, int x0, int n, float* 
    for ( ; i < n && x0 + i < 0; ++i )
       out[i] = float( P::FromSample( src[-1 - ( x0 + i )] ) );
    const int inside = std::min( n, width - x0 );
-   const typename P::sample* s = src + x0;
-   for ( ; i < inside; ++i )
-      out[i] = float( P::FromSample( s[i] ) );
+   if ( i < inside )
+   {
+      ToFloats<P>( src + x0 + i, inside - i, out + i );
+      i = inside;
+   }
    for ( ; i < n; ++i )
       out[i] = float( P::FromSample( src[2 * width - 1 - ( x0 + i )] ) );
 }

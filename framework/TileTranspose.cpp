@@ -130,7 +130,7 @@ typedef int32_t v16si __attribute__( ( vector_size( 64 ) ) );
             bad |= ( ( v16si ) a[k] & exponent ) == exponent;
             // Each column is read a short run at a time, too many columns for
             // the processor to follow: the run after this one is asked for now.
-            __builtin_prefetch( p + count );
+            __builtin_prefetch( p + 2 * count );
          }
          Transpose16( a );
 #pragma GCC unroll 16

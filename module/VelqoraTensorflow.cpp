@@ -34,8 +34,10 @@ public:
    explicit SourceRestorer( GenericImage<P>& image ) : m_image( image )
    {
       using sample = typename P::sample;
-      // Pieces small enough to be checked while still in cache.
-      constexpr size_t piece = size_t( 64 ) << 10;
+      // Pieces large enough to be copied past the cache (the copy is read
+      // again, if at all, only as the tiles finish) and small enough to be
+      // checked while still in the last-level cache.
+      constexpr size_t piece = ( size_t( 4 ) << 20 ) / sizeof( sample );
       m_original.AllocateData( image.Width(), image.Height(), image.NumberOfChannels(), image.ColorSpace() );
       for ( int c = 0; c < image.NumberOfChannels(); ++c )
          for ( size_t i = 0; i < image.NumberOfPixels(); i += piece )
@@ -113,6 +115,16 @@ template <class P, bool Linear, bool Transfer>
 {
    const double keep = 1 - amount;
    uint32_t bad = 0;
+   // At full strength the source's side is zero (at most a negative zero,
+   // which leaves every sum as it is): the source need not be read. (Tested
+   // on `keep`: known to be 1, the strength would fold into the loop, which
+   // then does not vectorise.)
+   if ( keep == 0.0 )
+   {
+      for ( int k = 0; k < n; ++k )
+         out[k] = MixSample<P, Linear, Transfer>( denoised[k], 0.0, amount, m, c0, bad );
+      return bad == 0;
+   }
    // Separate loops, so that none needs a run-time test of overlap to vectorise.
    if constexpr ( !P::IsFloatSample() )
       if ( kept != nullptr )
@@ -171,28 +183,10 @@ public:
 
    void Write( const project_pelk::FinishedColumns& f )
    {
-      const int n = f.x1 - f.x0, rows = f.y1 - f.y0;
-      // The rows are short runs far apart in the image: each is asked for
-      // two rows ahead, so that its first lines are on their way.
-      auto prefetch = [&]( int k ) {
-         if ( k >= rows * m_image.NumberOfChannels() )
-            return;
-         const int c = k / rows, y = f.y0 + k % rows;
-         const char* out = reinterpret_cast<const char*>( m_image.ScanLine( y, c ) + f.x0 );
-         const char* src = reinterpret_cast<const char*>( m_source.ScanLine( y, c ) + f.x0 );
-         for ( size_t b = 0; b < n * sizeof( sample ); b += 64 )
-         {
-            __builtin_prefetch( out + b, 1 );
-            if ( src != out )
-               __builtin_prefetch( src + b, 0 );
-         }
-      };
-      prefetch( 0 );
-      prefetch( 1 );
+      const int n = f.x1 - f.x0;
       for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
          for ( int y = f.y0; y < f.y1; ++y )
          {
-            prefetch( c * rows + ( y - f.y0 ) + 2 );
             sample* out = m_image.ScanLine( y, c ) + f.x0;
             const sample* src = m_source.ScanLine( y, c ) + f.x0;
             const float* d = f.Row( c, y );
@@ -202,6 +196,21 @@ public:
                Mix<true, true>( out, src, d, n, m_destretch[c] );
             else
                Mix<true, false>( out, src, d, n, m_destretch[c] );
+         }
+      // The rows come in blocks, down the image: the next block's, short runs
+      // far apart, are asked for now, to be in cache when they come.
+      const int next = std::min( m_image.Height(), f.y1 + ( f.y1 - f.y0 ) );
+      for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
+         for ( int y = f.y1; y < next; ++y )
+         {
+            const char* out = reinterpret_cast<const char*>( m_image.ScanLine( y, c ) + f.x0 );
+            const char* src = reinterpret_cast<const char*>( m_source.ScanLine( y, c ) + f.x0 );
+            for ( size_t b = 0; b < n * sizeof( sample ); b += 64 )
+            {
+               __builtin_prefetch( out + b, 1 );
+               if ( src != out )
+                  __builtin_prefetch( src + b );
+            }
          }
    }
 
