@@ -85,34 +85,6 @@ TEST_F( LoadModel, FailureWritesTheConsoleLineAndRethrowsTheErrorUnchanged )
    }
 }
 
-class LoadEachGraph : public ::testing::TestWithParam<GraphKind>
-{
-};
-
-TEST_P( LoadEachGraph, ImportsWithItsOperationNames )
-{
-   ScratchDirectory scratch;
-   const std::filesystem::path path = scratch.Write( "graph.pb", MakeGraphDef( GetParam() ) );
-   tf::SessionGuard guard;
-   guard.graph = DLModelTensorflow::LoadGraphDef( path.string().c_str() );
-   ASSERT_NE( guard.graph, nullptr );
-   EXPECT_EQ( TF_GraphOperationByName( guard.graph, "intro" ) != nullptr, GetParam() != GraphKind::NoIntro );
-   EXPECT_EQ( TF_GraphOperationByName( guard.graph, "Identity" ) != nullptr, GetParam() != GraphKind::NoIdentity );
-}
-
-INSTANTIATE_TEST_SUITE_P( AllKinds, LoadEachGraph, EveryGraphKind(), GraphKindTestName );
-
-TEST( LoadGraphDef, EmptyFileImportsAsAGraphWithoutOperations )
-{
-   ScratchDirectory scratch;
-   const std::filesystem::path path = scratch.Write( "empty.pb", "" );
-   tf::SessionGuard guard;
-   guard.graph = DLModelTensorflow::LoadGraphDef( path.string().c_str() );
-   ASSERT_NE( guard.graph, nullptr );
-   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::RequireOperation( guard.graph, "intro" ); } ),
-              "TensorFlow graph does not contain required operation: intro" );
-}
-
 // ---------------------------------------------------------------- status
 
 TEST( CheckStatus, NamesTheContext )
@@ -127,22 +99,29 @@ TEST( CheckStatus, NamesTheContext )
 
 // ---------------------------------------------------------------- operations
 
-TEST( RequireOperation, Messages )
+TEST( RequireOperation, FirstOutputOrMessage )
 {
+   ScratchDirectory scratch;
+   tf::SessionGuard empty; // an empty file imports as a graph without operations
+   empty.graph = DLModelTensorflow::LoadGraphDef( scratch.Write( "empty.pb", "" ).string().c_str() );
    UniqueGraph noIntro = ImportDirectly( GraphKind::NoIntro );
    UniqueGraph noIdentity = ImportDirectly( GraphKind::NoIdentity );
-   EXPECT_EQ( ErrorOf( [] { DLModelTensorflow::RequireOperation( nullptr, "intro" ); } ), "TensorFlow graph is null." );
-   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::RequireOperation( noIntro.get(), "intro" ); } ),
-              "TensorFlow graph does not contain required operation: intro" );
-   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::RequireOperation( noIdentity.get(), "Identity" ); } ),
-              "TensorFlow graph does not contain required operation: Identity" );
-}
-
-TEST( RequireOperation, GivesTheFirstOutput )
-{
-   UniqueGraph graph = ImportDirectly( GraphKind::Identity );
-   const TF_Output output = DLModelTensorflow::RequireOperation( graph.get(), "Identity" );
-   EXPECT_EQ( output.oper, TF_GraphOperationByName( graph.get(), "Identity" ) );
+   const struct
+   {
+      TF_Graph* graph;
+      const char* name;
+      const char* message;
+   } cases[] = {
+      { nullptr, "intro", "TensorFlow graph is null." },
+      { empty.graph, "intro", "TensorFlow graph does not contain required operation: intro" },
+      { noIntro.get(), "intro", "TensorFlow graph does not contain required operation: intro" },
+      { noIdentity.get(), "Identity", "TensorFlow graph does not contain required operation: Identity" },
+      { noIntro.get(), "Identity", "no error" },
+   };
+   for ( const auto& c : cases )
+      EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::RequireOperation( c.graph, c.name ); } ), c.message );
+   const TF_Output output = DLModelTensorflow::RequireOperation( noIntro.get(), "Identity" );
+   EXPECT_EQ( output.oper, TF_GraphOperationByName( noIntro.get(), "Identity" ) );
    EXPECT_EQ( output.index, 0 );
 }
 
@@ -184,16 +163,6 @@ TEST( CreateTensor, RefusalsHaveOneMessage )
    EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateTensor( TF_FLOAT, dims.data(), 1, nullptr, 4 ); } ), refusal );
    // TensorFlow itself refuses a length short of the dimensions.
    EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateTensor( TF_FLOAT, dims.data(), 4, data.data(), 64 ); } ), refusal );
-}
-
-TEST( CreateTensor, HoldsACopyOfTheBatch )
-{
-   const std::vector<int64_t> dims = TileDims();
-   const std::vector<float> data = TilePattern( TileElements() );
-   tf::TensorGuard tensor( DLModelTensorflow::CreateTensor( TF_FLOAT, dims.data(), 4, data.data(), data.size() * sizeof( float ) ) );
-   ASSERT_EQ( TF_TensorByteSize( tensor.Get() ), data.size() * sizeof( float ) );
-   EXPECT_NE( TF_TensorData( tensor.Get() ), static_cast<const void*>( data.data() ) );
-   EXPECT_EQ( std::memcmp( TF_TensorData( tensor.Get() ), data.data(), data.size() * sizeof( float ) ), 0 );
 }
 
 // ---------------------------------------------------------------- runs

@@ -83,18 +83,4 @@ inline std::vector<float> TilePattern( size_t count )
    return values;
 }
 
-// Parameterised over every graph kind, named after it ("no-intro" becomes
-// "nointro").
-inline auto EveryGraphKind()
-{
-   return ::testing::ValuesIn( project_pelk::graphs::AllGraphKinds );
-}
-
-inline std::string GraphKindTestName( const ::testing::TestParamInfo<project_pelk::graphs::GraphKind>& info )
-{
-   std::string name = project_pelk::graphs::GraphKindName( info.param );
-   std::erase( name, '-' );
-   return name;
-}
-
 #endif
