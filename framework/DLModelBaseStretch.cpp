@@ -93,7 +93,7 @@ void DLModelBase::StretchImage( GenericImage<P>& image, View& view )
       // Shadows subtracted without rescaling, then the midtones transfer.
       const int channels = image.IsColor() ? 3 : 1;
       RequireStretchEntries( stf, channels );
-      // Every channel before the first is changed.
+      // Every channel is checked before the first is changed.
       for ( int c = 0; c < channels; ++c )
          RequireUsableStretch( stf[c], c );
       for ( int c = 0; c < channels; ++c )
