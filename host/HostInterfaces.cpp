@@ -46,10 +46,14 @@ Interface::Interface( const host_interface_desc& desc, Process& process, Control
 
 bool Interface::Launch( const Process& process, const Instance* instance )
 {
+   return LaunchWith( process, instance != nullptr ? instance->Handle() : nullptr );
+}
+
+bool Interface::LaunchWith( const Process& process, module_instance_handle instance )
+{
    int32_t dynamic = 0, launched = 0;
    uint32_t flags = 0;
-   Succeeded( m_callbacks->Launch( m_object, process.ModuleHandle(), instance != nullptr ? instance->Handle() : nullptr,
-                                   &dynamic, &flags, &launched ),
+   Succeeded( m_callbacks->Launch( m_object, process.ModuleHandle(), instance, &dynamic, &flags, &launched ),
               "The interface " + m_id + " failed to open" );
    return launched != 0;
 }
@@ -64,17 +68,26 @@ std::unique_ptr<Instance> Interface::NewInstance()
    return m_process.Adopt( instance );
 }
 
-bool Interface::Import( const Instance& instance, std::string& whyNot )
+void Interface::Open( const Process& process, module_instance_handle instance )
+{
+   if ( !LaunchWith( process, instance ) )
+      throw std::runtime_error( "The interface " + m_id + " does not take the process " + process.Id() );
+   std::string whyNot;
+   if ( !Import( instance, whyNot ) )
+      throw std::runtime_error( whyNot.empty() ? "The interface " + m_id + " did not take the instance" : whyNot );
+}
+
+bool Interface::Import( module_instance_handle instance, std::string& whyNot )
 {
    if ( !m_canImportInstances )
    {
       whyNot = "The interface " + m_id + " takes no instances";
       return false;
    }
-   if ( m_requiresInstanceValidation && m_callbacks->ValidateProcess( m_object, instance.Handle(), &TakeText, &whyNot ) == 0 )
+   if ( m_requiresInstanceValidation && m_callbacks->ValidateProcess( m_object, instance, &TakeText, &whyNot ) == 0 )
       return false;
    int32_t imported = 0;
-   Succeeded( m_callbacks->ImportProcess( m_object, instance.Handle(), &imported ),
+   Succeeded( m_callbacks->ImportProcess( m_object, instance, &imported ),
               "The interface " + m_id + " failed to import an instance" );
    return imported != 0;
 }
@@ -145,7 +158,10 @@ std::string InterfaceRegistry::Listing() const
       std::snprintf( version, sizeof( version ), "%x", unsigned( i->Version() ) );
       out += i->Id() + " interface of " + i->GetProcess().Id() + " version 0x" + version;
       if ( !i->IconXPM().empty() )
-         out += " icon " + i->IconXPM()[0];
+      {
+         const std::string& header = i->IconXPM()[0]; // "width height colours charsPerPixel"
+         out += " icon " + header.substr( 0, header.find_last_not_of( ' ' ) + 1 );
+      }
       if ( i->CanImportInstances() )
          out += " imports";
       if ( i->IsInstanceGenerator() )

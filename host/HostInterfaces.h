@@ -37,11 +37,16 @@ public:
    bool Launch( const Process& process, const Instance* instance = nullptr );
    // For the interface's own process.
    bool Launch() { return Launch( m_process ); }
+   // Opens the window with an instance of the process, which it then shows,
+   // as when a user opens an instance's interface. Throws
+   // std::runtime_error when the window did not open or took no instance.
+   void Open( const Process& process, module_instance_handle instance );
    // A new instance with the window's values (the user drags one off it).
    std::unique_ptr<Instance> NewInstance();
    // Hands the window an instance (the user drops one on it). False, with the
    // reason in `whyNot`, when the interface refuses it.
-   bool Import( const Instance& instance, std::string& whyNot );
+   bool Import( const Instance& instance, std::string& whyNot ) { return Import( instance.Handle(), whyNot ); }
+   bool Import( module_instance_handle instance, std::string& whyNot );
    // The window's reset button.
    void Reset();
    // The window's apply button: its instance on the current view.
@@ -59,6 +64,8 @@ private:
    module_interface_handle m_object;
    const module_interface_callbacks* m_callbacks;
    ControlElement& m_window;
+
+   bool LaunchWith( const Process& process, module_instance_handle instance );
 };
 
 // The interfaces declared by the loaded modules.

@@ -191,6 +191,9 @@ bool Process::LaunchInterface( module_instance_handle instance )
       return false;
    m_interfaceInstance = Adopt( copy );
    Record( m_id + " interface" );
+   // The window of the process's interface, when it has one, opens with the instance.
+   if ( Interface* window = Host::Current()->Interfaces().ForProcess( *this ) )
+      window->Open( *this, instance );
    return true;
 }
 

@@ -65,7 +65,8 @@ public:
    std::unique_ptr<Instance> Adopt( module_instance_handle instance ) const;
 
    // Opens the process's interface with a copy of the instance; false when
-   // the module declines the copy.
+   // the module declines the copy. The window of the interface declared for
+   // the process, if any, opens and shows the instance.
    bool LaunchInterface( module_instance_handle instance );
    // The instance that the interface shows; null until it is opened.
    const Instance* InterfaceInstance() const noexcept { return m_interfaceInstance.get(); }

@@ -2,6 +2,7 @@
 
 #include "host/Host.h"
 #include "host/ImageFile.h"
+#include "host/LoadedModule.h"
 #include "host/Terminal.h"
 #include "platform/core/Utf16.h"
 
@@ -24,7 +25,8 @@ struct OptionShape
    size_t arguments;
 };
 constexpr OptionShape Steps[] = { { "--open", 1 }, { "--select", 1 }, { "--stf", 4 },     { "--set", 1 },
-                                  { "--run", 0 },  { "--command", 1 }, { "--save", 1 }, { "--list", 0 } };
+                                  { "--run", 0 },  { "--command", 1 }, { "--save", 1 }, { "--list", 0 },
+                                  { "--window", 0 }, { "--window-set", 1 }, { "--window-apply", 0 } };
 
 std::string SampleFormatName( const View& v )
 {
@@ -67,7 +69,12 @@ const char* ToolUsage() noexcept
           "  --command \"LINE\"     run a process command line, for example \"Velqora --help\"\n"
           "  --save FILE          save the current view (.fits, .fit, .fts, .tif, .tiff); an existing file\n"
           "                       is replaced only with --overwrite\n"
-          "  --list               list the processes the module declared, with their parameters\n"
+          "  --list               what the module told the host: its description, its processes with their\n"
+          "                       parameters, its interfaces\n"
+          "  --window             open the process's window and show its controls, each with its number\n"
+          "  --window-set N=VALUE set control N of the window as a user does: text for an edit, a position\n"
+          "                       for a slider, an item (index or text) for a list, true/false for a check box\n"
+          "  --window-apply       apply the window's instance to the current view\n"
           "Exit status: 0 every step succeeded, 1 a step failed, 2 a wrong command line, 130 stopped by Ctrl-C.\n";
 }
 
@@ -137,8 +144,10 @@ std::string IdentifierFromFileName( const std::string& path )
    return name;
 }
 
-HostTool::HostTool( Host& host, Terminal& terminal, int errorFd, const std::atomic<int>& interrupts ) noexcept
+HostTool::HostTool( Host& host, const ModuleDescription& module, Terminal& terminal, int errorFd,
+                    const std::atomic<int>& interrupts ) noexcept
    : m_host( host )
+   , m_module( module )
    , m_terminal( terminal )
    , m_errorFd( errorFd )
    , m_interrupts( interrupts )
@@ -169,6 +178,15 @@ Instance& HostTool::TheInstance()
       m_instance = processes.front()->Create();
    }
    return *m_instance;
+}
+
+Interface& HostTool::TheWindow()
+{
+   const auto& processes = m_host.Processes().Processes();
+   Interface* window = processes.empty() ? nullptr : m_host.Interfaces().ForProcess( *processes.front() );
+   if ( window == nullptr )
+      throw std::runtime_error( "the module declared no interface" );
+   return *window;
 }
 
 ToolStatus HostTool::Run( const ToolOptions& options )
@@ -284,7 +302,42 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
       Say( "<end><cbr>Saved " + view.Id() + " to " + step.args[0] + "\n" );
    }
    else if ( o == "--list" )
-      Say( "<raw>" + m_host.Processes().Listing() + "</raw>" );
+      Say( "<raw>" + DescribeModule( m_module, m_host ) + "</raw>" );
+   else if ( o == "--window" )
+   {
+      if ( !TheWindow().Launch() )
+         throw std::runtime_error( "the window did not open" );
+      Say( "<raw>" + TheWindow().Print() + "</raw>" );
+   }
+   else if ( o == "--window-set" )
+   {
+      const std::string& assignment = step.args[0];
+      const size_t equals = assignment.find( '=' );
+      ControlElement* control = nullptr;
+      try
+      {
+         control = m_host.GetControls().Find( std::stoi( assignment.substr( 0, equals ) ) );
+      }
+      catch ( const std::exception& )
+      {
+      }
+      if ( equals == std::string::npos || control == nullptr )
+         throw std::runtime_error( "no control numbered so; --window shows the numbers" );
+      const size_t from = m_host.GetConsole().Transcript().size();
+      if ( m_host.GetControls().SetValueAsUser( *control, assignment.substr( equals + 1 ) ) != 0 )
+      {
+         const std::string why = LastConsoleError( m_host.GetConsole().Transcript(), from );
+         throw std::runtime_error( why.empty() ? "the window refused the change" : why );
+      }
+   }
+   else if ( o == "--window-apply" )
+   {
+      const size_t from = m_host.GetConsole().Transcript().size();
+      TheWindow().Apply();
+      const std::string why = LastConsoleError( m_host.GetConsole().Transcript(), from );
+      if ( !why.empty() )
+         throw std::runtime_error( why );
+   }
 }
 
 } // host

@@ -14,6 +14,8 @@ namespace host
 
 class Host;
 class Instance;
+class Interface;
+struct ModuleDescription;
 class Terminal;
 class View;
 
@@ -57,7 +59,8 @@ std::string IdentifierFromFileName( const std::string& path );
 class HostTool
 {
 public:
-   HostTool( Host& host, Terminal& terminal, int errorFd, const std::atomic<int>& interrupts ) noexcept;
+   HostTool( Host& host, const ModuleDescription& module, Terminal& terminal, int errorFd,
+             const std::atomic<int>& interrupts ) noexcept;
    ~HostTool();
 
    // Stops at the first failure, with its one line on `errorFd`.
@@ -65,6 +68,7 @@ public:
 
 private:
    Host& m_host;
+   const ModuleDescription& m_module;
    Terminal& m_terminal;
    int m_errorFd;
    const std::atomic<int>& m_interrupts;
@@ -74,6 +78,7 @@ private:
    void Step( const ToolStep& step, bool overwrite );
    View& CurrentView() const;
    Instance& TheInstance();
+   Interface& TheWindow();
    void Say( const std::string& text );
 };
 

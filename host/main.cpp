@@ -1,9 +1,9 @@
 // velqora-host: the host stand-in as a tool. Loads the module through its
-// entry functions and runs the steps of its command line: open image files,
+// entry functions (install, identify, initialise) and runs the steps of its command line: open image files,
 // set the process's parameters, run it, run its command lines, save.
 #include "host/Host.h"
 #include "host/HostTool.h"
-#include "host/ModuleLoader.h"
+#include "host/LoadedModule.h"
 #include "host/StderrFilter.h"
 #include "host/Terminal.h"
 
@@ -43,17 +43,6 @@ std::string DefaultModule()
    return self.substr( 0, self.find_last_of( '/' ) + 1 ) + "Velqora-pxm.so";
 }
 
-// Install (full), then initialise with the host's functions.
-void LoadModule( const host::ModuleLoader& module )
-{
-   if ( module.Install() == nullptr || module.Initialize() == nullptr )
-      throw std::runtime_error( "the library does not export the module's entry functions" );
-   if ( module.Install()( 0 ) != 0 )
-      throw std::runtime_error( "the module's installation failed" );
-   if ( module.Initialize()( nullptr, &host::ResolveHostFunction, HOST_API_VERSION, nullptr ) != 0 )
-      throw std::runtime_error( "the module's initialisation failed" );
-}
-
 } // namespace
 
 int main( int argc, char** argv )
@@ -78,7 +67,7 @@ int main( int argc, char** argv )
    }
    const std::string modulePath = options.module.empty() ? DefaultModule() : options.module;
 
-   std::unique_ptr<host::ModuleLoader> module; // outlives the host's objects of the module
+   std::unique_ptr<host::LoadedModule> module; // outlives the host's objects of the module
    host::Host host;
    host::Terminal terminal( STDOUT_FILENO, ::isatty( STDOUT_FILENO ) != 0 );
    host.GetConsole().SetTerminal( &terminal );
@@ -91,9 +80,9 @@ int main( int argc, char** argv )
    host::ToolStatus status = host::ToolFailed;
    try
    {
-      module = std::make_unique<host::ModuleLoader>( modulePath );
-      LoadModule( *module );
-      host::HostTool tool( host, terminal, filter.UserFd(), g_interrupts );
+      module = std::make_unique<host::LoadedModule>( modulePath );
+      module->Start();
+      host::HostTool tool( host, module->Description(), terminal, filter.UserFd(), g_interrupts );
       status = tool.Run( options );
    }
    catch ( const std::exception& e )

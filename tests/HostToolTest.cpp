@@ -201,6 +201,9 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       { { "--open", wide, "--stf", "0.5,0,1,0,1", "0.5,0,1,0,1", "0.5,0,1,0", "0.5,0,1,0,1" },
         2,
         "velqora-host: --stf: \"0.5,0,1,0\" is not five numbers m,c0,c1,r0,r1\n" },
+      { { "--window", "--window-set", "99=1" },
+        1,
+        "velqora-host: --window-set 99=1: no control numbered so; --window shows the numbers\n" },
       { { "--open", wide, "--save", wide }, 1, "velqora-host: --save " + wide + ": " + wide +
                                                    ": the file exists already; it is not overwritten\n" },
    };
@@ -213,6 +216,17 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       EXPECT_FALSE( fs::exists( m_dir.Path() / "out.fits" ) ) << c.err;
    }
    EXPECT_EQ( Contents( wide ), before );
+}
+
+TEST_F( HostToolTest, ListsWhatTheModuleToldAndDrivesItsWindow )
+{
+   const Outcome o = RunHost( m_dir.Path(), { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set",
+                                              "4=0.4", "--window" } );
+   ASSERT_EQ( o.status, 0 ) << o.err;
+   for ( const char* shown : { "Module Velqora\n", "  released 2026-05-18\n", "  amount real default 1 range 0 to 1\n",
+                               "Velqora interface of Velqora", "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"",
+                               "[6] Slider value=100 ", "current=1\n" } )
+      EXPECT_NE( o.out.find( shown ), std::string::npos ) << shown << "\n" << o.out;
 }
 
 TEST_F( HostToolTest, CommandLinesOfTheProcessRunOnTheOpenWindows )

@@ -166,6 +166,10 @@ TEST_F( InterfaceWindow, AnImportedInstanceIsShownAndPassedOnWhole )
    for ( const char* shown : { "Edit text=\"0.30\"", "Slider value=75 ", "current=1", "checked=false" } )
       EXPECT_NE( tree.find( shown ), std::string::npos ) << shown;
    EXPECT_EQ( Values(), scripted ) << "the values without controls travel too";
+
+   // as a user opens an instance's window
+   ASSERT_TRUE( VelqoraProcess().LaunchInterface( Script( { "amount=0.6" } )->Handle() ) );
+   EXPECT_NE( Tree().find( "Edit text=\"0.60\"" ), std::string::npos ) << Tree();
 }
 
 // In the test's own process: a process and an instance that are not Velqora's.
