@@ -172,13 +172,16 @@ public:
          m_destretch[c] = { !ht.IsIdentityTransformation(), ht.MidtonesBalance(), stf[c].ShadowsClipping() };
       }
       m_linear = !stf.IsEmpty();
+      // At full strength the source is not read (see MixRow).
+      m_readsSource = 1 - amount != 0;
       // 8- and 16-bit samples have few enough values to scale each once.
       if constexpr ( !P::IsFloatSample() && sizeof( sample ) <= 2 )
-      {
-         m_kept.resize( size_t( P::MaxSampleValue() ) + 1 );
-         for ( size_t v = 0; v < m_kept.size(); ++v )
-            m_kept[v] = KeptSource<P>( sample( v ), 1 - amount );
-      }
+         if ( m_readsSource )
+         {
+            m_kept.resize( size_t( P::MaxSampleValue() ) + 1 );
+            for ( size_t v = 0; v < m_kept.size(); ++v )
+               m_kept[v] = KeptSource<P>( sample( v ), 1 - amount );
+         }
    }
 
    void Write( const project_pelk::FinishedColumns& f )
@@ -208,7 +211,7 @@ public:
             for ( size_t b = 0; b < n * sizeof( sample ); b += 64 )
             {
                __builtin_prefetch( out + b, 1 );
-               if ( src != out )
+               if ( src != out && m_readsSource )
                   __builtin_prefetch( src + b );
             }
          }
@@ -236,6 +239,7 @@ private:
    const GenericImage<P>& m_source;
    double m_amount;
    bool m_linear = false;
+   bool m_readsSource = true;
    Destretch m_destretch[3];
    std::vector<double> m_kept; // the source's side by sample value, for small integer samples
    bool m_nonFinite = false;
