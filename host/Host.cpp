@@ -179,4 +179,14 @@ extern "C" void* ResolveHostFunction( const char* name )
    return nullptr;
 }
 
+std::string Text( const char* s )
+{
+   return s != nullptr ? s : "";
+}
+
+std::string Text( const char16_t* s )
+{
+   return s != nullptr ? utf::ToUTF8( s ) : "";
+}
+
 } // host

@@ -78,6 +78,10 @@ private:
 // Hands out the host's C functions by name; null for an unknown name.
 extern "C" void* ResolveHostFunction( const char* name );
 
+// A text handed over the module boundary, where null stands for the empty text.
+std::string Text( const char* s );
+std::string Text( const char16_t* s );
+
 } // host
 
 #endif

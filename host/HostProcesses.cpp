@@ -16,15 +16,6 @@ namespace host
 namespace
 {
 
-std::string Text( const char* s )
-{
-   return s != nullptr ? s : "";
-}
-
-std::string Text( const char16_t* s )
-{
-   return s != nullptr ? utf::ToUTF8( s ) : "";
-}
 
 std::string FormatReal( double x )
 {

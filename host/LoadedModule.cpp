@@ -12,15 +12,6 @@ namespace host
 namespace
 {
 
-std::string Text( const char* s )
-{
-   return s != nullptr ? s : "";
-}
-
-std::string Text( const char16_t* s )
-{
-   return s != nullptr ? utf::ToUTF8( s ) : "";
-}
 
 } // namespace
 
