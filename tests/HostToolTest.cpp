@@ -223,9 +223,14 @@ TEST_F( HostToolTest, ListsWhatTheModuleToldAndDrivesItsWindow )
    const Outcome o = RunHost( m_dir.Path(), { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set",
                                               "4=0.4", "--window" } );
    ASSERT_EQ( o.status, 0 ) << o.err;
-   for ( const char* shown : { "Module Velqora\n", "  released 2026-05-18\n", "  amount real default 1 range 0 to 1\n",
-                               "Velqora interface of Velqora", "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"",
-                               "[6] Slider value=100 ", "current=1\n" } )
+   for ( const char* shown : { "Module Velqora\n", "  released 2026-05-18\n", "Velqora version 0x100 command-line\n"
+                               "  linear boolean default true\n"
+                               "  model enumeration v2=0, v1=1 default v2\n"
+                               "  amount real default 1 range 0 to 1\n"
+                               "  shadows_clipping real default -2.8 precision 2\n"
+                               "  target_background real default 0.25 precision 2\n"
+                               "Velqora interface of Velqora version 0x100 icon 24 24 113 2 imports generates validates\n",
+                               "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"", "[6] Slider value=100 ", "current=1\n" } )
       EXPECT_NE( o.out.find( shown ), std::string::npos ) << shown << "\n" << o.out;
 }
 

@@ -18,11 +18,6 @@ void Button::OnClick( click_event_handler handler, Control& receiver )
    m_onClickReceiver = &receiver;
 }
 
-bool Button::IsChecked() const
-{
-   return GetNumber( HOST_PROPERTY_VALUE, "Unable to read a button's state" ) != 0;
-}
-
 void Button::SetChecked( bool checked )
 {
    SetNumber( HOST_PROPERTY_VALUE, checked ? 1 : 0, "Unable to set a button's state" );

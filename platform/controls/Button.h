@@ -16,7 +16,6 @@ public:
    void SetText( const String& text );
    void OnClick( click_event_handler handler, Control& receiver );
 
-   bool IsChecked() const;
    void SetChecked( bool checked );
 
 protected:

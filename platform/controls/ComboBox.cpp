@@ -12,12 +12,6 @@ ComboBox::ComboBox() : Control( HOST_CONTROL_COMBO_BOX )
 void ComboBox::AddItem( const String& text )
 {
    CheckHostResult( Host().ControlAddItem( m_handle, text.c_str(), text.Length() ), "Unable to add an item" );
-   ++m_count;
-}
-
-int ComboBox::CurrentItem() const
-{
-   return int( GetNumber( HOST_PROPERTY_VALUE, "Unable to read the current item" ) );
 }
 
 void ComboBox::SetCurrentItem( int index )

@@ -16,9 +16,6 @@ public:
    ComboBox();
 
    void AddItem( const String& text );
-   int NumberOfItems() const { return m_count; }
-
-   int CurrentItem() const;
    void SetCurrentItem( int index );
 
    void OnItemSelected( item_event_handler handler, Control& receiver );
@@ -27,7 +24,6 @@ protected:
    void OnHostEvent( const host_control_event& event ) override;
 
 private:
-   int m_count = 0;
    item_event_handler m_onItemSelected = nullptr;
    Control* m_onItemSelectedReceiver = nullptr;
 };

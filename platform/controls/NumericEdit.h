@@ -31,10 +31,8 @@ public:
    double UpperBound() const noexcept { return m_upper; }
 
    void SetPrecision( int decimals );
-   int Precision() const noexcept { return m_precision; }
 
    void SetReal( bool real = true );
-   bool IsReal() const noexcept { return m_real; }
 
    void OnValueUpdated( value_event_handler handler, Control& receiver );
 

@@ -21,9 +21,4 @@ void Slider::SetValue( int position )
    SetNumber( HOST_PROPERTY_VALUE, position, "Unable to move a slider" );
 }
 
-int Slider::Value() const
-{
-   return int( GetNumber( HOST_PROPERTY_VALUE, "Unable to read a slider" ) );
-}
-
 } // pcl

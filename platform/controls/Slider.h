@@ -17,7 +17,6 @@ public:
    int MaxValue() const { return m_maximum; }
 
    void SetValue( int position );
-   int Value() const;
 
 private:
    int m_minimum = 0;
