@@ -35,24 +35,6 @@ protected:
       WriteGraphFile( name, kind, parameters );
    }
 
-   // A view whose samples are a smooth pattern over [0, 1].
-   template <class P>
-   host::View& PatternView( int width, int height, int colorSpace )
-   {
-      const int channels = colorSpace == ColorSpace::Gray ? 1 : 3;
-      host::View& v = m_host.CreateView( "view" + std::to_string( ++m_views ), width, height, channels, colorSpace,
-                                         P::BitsPerSample(), P::IsFloatSample() );
-      for ( int c = 0; c < channels; ++c )
-      {
-         auto* s = v.Samples<typename P::sample>( c );
-         for ( int y = 0; y < height; ++y )
-            for ( int x = 0; x < width; ++x )
-               s[size_t( y ) * width + x] =
-                  P::ToSample( 0.5 + 0.45 * std::sin( 0.013 * x + 0.021 * y + c ) * std::cos( 0.007 * x * ( c + 1 ) ) );
-      }
-      return v;
-   }
-
    template <class P>
    void Run( host::View& v, const VelqoraInstance& instance )
    {
@@ -119,7 +101,6 @@ protected:
 
    ScratchDirectory m_dir;
    WorkingDirectory m_cwd{ m_dir.Path() };
-   int m_views = 0;
 };
 
 // The identity network reproduces the image, within float narrowing and the
