@@ -3,9 +3,11 @@
 
 #include "platform/core/Exception.h"
 
+#include <exception>
 #include <string>
 
-// The message of the pcl::Error a call throws, or "no error".
+// The message of the pcl::Error (or standard exception) a call throws, or
+// "no error".
 template <class F>
 std::string ErrorOf( F&& call )
 {
@@ -16,6 +18,10 @@ std::string ErrorOf( F&& call )
    catch ( const pcl::Error& e )
    {
       return e.Message().ToStdUTF8();
+   }
+   catch ( const std::exception& e )
+   {
+      return e.what();
    }
    return "no error";
 }

@@ -9,11 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <random>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -27,68 +28,38 @@ struct Outcome
    std::string out, err;
 };
 
-// Runs velqora-host in `directory`; with `interruptAt`, sends SIGINT once
-// standard output shows that text.
+// Runs velqora-host in `directory`, its output and errors written to files
+// there; with `interruptAt`, sends SIGINT once the output shows that text.
 Outcome RunHost( const fs::path& directory, std::vector<std::string> arguments, const std::string& interruptAt = "" )
 {
    arguments.insert( arguments.begin(), { VELQORA_HOST_PROGRAM, "--module", VELQORA_MODULE_FILE } );
-   int out[2], err[2];
-   EXPECT_EQ( ::pipe( out ), 0 );
-   EXPECT_EQ( ::pipe( err ), 0 );
+   std::vector<char*> argv;
+   for ( std::string& a : arguments )
+      argv.push_back( a.data() );
+   argv.push_back( nullptr );
+   const fs::path out = directory / "stdout.txt", err = directory / "stderr.txt";
    const pid_t pid = ::fork();
    if ( pid == 0 )
    {
-      ::dup2( out[1], 1 );
-      ::dup2( err[1], 2 );
-      ::close( out[0] );
-      ::close( err[0] );
-      if ( ::chdir( directory.c_str() ) != 0 )
+      const int outFile = ::open( out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644 );
+      const int errFile = ::open( err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644 );
+      if ( outFile < 0 || errFile < 0 || ::dup2( outFile, 1 ) < 0 || ::dup2( errFile, 2 ) < 0 ||
+           ::chdir( directory.c_str() ) != 0 )
          ::_exit( 127 );
-      std::vector<char*> argv;
-      for ( std::string& a : arguments )
-         argv.push_back( a.data() );
-      argv.push_back( nullptr );
       ::execv( argv[0], argv.data() );
       ::_exit( 127 );
    }
-   ::close( out[1] );
-   ::close( err[1] );
-   Outcome o;
-   bool interrupted = interruptAt.empty();
-   pollfd fds[2] = { { out[0], POLLIN, 0 }, { err[0], POLLIN, 0 } };
-   for ( int open = 2; open > 0; )
-   {
-      ::poll( fds, 2, -1 );
-      for ( int i = 0; i < 2; ++i )
-         if ( fds[i].fd >= 0 && fds[i].revents )
-         {
-            char buffer[4096];
-            const ssize_t n = ::read( fds[i].fd, buffer, sizeof buffer );
-            if ( n <= 0 )
-            {
-               ::close( fds[i].fd );
-               fds[i].fd = -1;
-               --open;
-               continue;
-            }
-            ( i == 0 ? o.out : o.err ).append( buffer, size_t( n ) );
-         }
-      if ( !interrupted && o.out.find( interruptAt ) != std::string::npos )
-      {
-         ::kill( pid, SIGINT );
-         interrupted = true;
-      }
-   }
    int status = 0;
-   ::waitpid( pid, &status, 0 );
+   for ( bool interrupted = interruptAt.empty(); ::waitpid( pid, &status, interrupted ? 0 : WNOHANG ) == 0; )
+   {
+      interrupted = Contents( out ).find( interruptAt ) != std::string::npos && ::kill( pid, SIGINT ) == 0;
+      std::this_thread::sleep_for( std::chrono::milliseconds( 5 ) );
+   }
+   Outcome o;
    o.status = WIFEXITED( status ) ? WEXITSTATUS( status ) : 1000 + WTERMSIG( status );
+   o.out = Contents( out );
+   o.err = Contents( err );
    return o;
-}
-
-std::string Contents( const fs::path& path )
-{
-   std::ifstream file( path, std::ios::binary );
-   return { std::istreambuf_iterator<char>( file ), {} };
 }
 
 // A linear image: a dark background with noise, in the sample format asked for.
@@ -218,42 +189,36 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
    EXPECT_EQ( Contents( wide ), before );
 }
 
-TEST_F( HostToolTest, ListsWhatTheModuleToldAndDrivesItsWindow )
-{
-   const Outcome o = RunHost( m_dir.Path(), { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set",
-                                              "4=0.4", "--window" } );
-   ASSERT_EQ( o.status, 0 ) << o.err;
-   for ( const char* shown : { "Module Velqora\n", "  released 2026-05-18\n", "Velqora version 0x100 command-line\n"
-                               "  linear boolean default true\n"
-                               "  model enumeration v2=0, v1=1 default v2\n"
-                               "  amount real default 1 range 0 to 1\n"
-                               "  shadows_clipping real default -2.8 precision 2\n"
-                               "  target_background real default 0.25 precision 2\n"
-                               "Velqora interface of Velqora version 0x100 icon 24 24 113 2 imports generates validates\n",
-                               "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"", "[6] Slider value=100 ", "current=1\n" } )
-      EXPECT_NE( o.out.find( shown ), std::string::npos ) << shown << "\n" << o.out;
-}
-
-TEST_F( HostToolTest, CommandLinesOfTheProcessRunOnTheOpenWindows )
+// What the module told, its window driven, and command lines of the process
+// run on the open windows (their arguments are in ProcessTest).
+TEST_F( HostToolTest, ListsWhatItIsToldAndRunsCommandLines )
 {
    Weights( project_pelk::graphs::GraphKind::Identity );
    const std::string m51 = Write( "M51.fits", Sky( 512, 512, 3, 8, false ) ).string();
    const struct
    {
-      std::string line;
-      std::string shown;
+      std::vector<std::string> arguments;
+      std::vector<std::string> shown;
    } cases[] = {
-      { "Velqora --help", "Usage: Velqora [<arg_list>] [<view_list>]\n\n--interface\n" },
-      { "Velqora --interface", "The interface of Velqora is open: linear=true model=v2 amount=1 "
-                               "shadows_clipping=-2.8 target_background=0.25\n" },
-      { "Velqora M51", "Processing 4 image tiles: done\n" },
-      { "Velqora", "Processing 4 image tiles: done\n" }, // the active window
+      { { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set", "4=0.4", "--window" },
+        { "Module Velqora\n", "  released 2026-05-18\n", "Velqora version 0x100 command-line\n"
+          "  linear boolean default true\n"
+          "  model enumeration v2=0, v1=1 default v2\n"
+          "  amount real default 1 range 0 to 1\n"
+          "  shadows_clipping real default -2.8 precision 2\n"
+          "  target_background real default 0.25 precision 2\n"
+          "Velqora interface of Velqora version 0x100 icon 24 24 113 2 imports generates validates\n",
+          "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"", "[6] Slider value=100 ", "current=1\n" } },
+      { { "--open", m51, "--command", "Velqora --interface" },
+        { "The interface of Velqora is open: linear=true model=v2 amount=1 shadows_clipping=-2.8 target_background=0.25\n" } },
+      { { "--open", m51, "--command", "Velqora" }, { "Processing 4 image tiles: done\n" } }, // the active window
    };
    for ( const auto& c : cases )
    {
-      const Outcome o = RunHost( m_dir.Path(), { "--open", m51, "--command", c.line } );
-      EXPECT_EQ( o.status, 0 ) << c.line << "\n" << o.err;
-      EXPECT_NE( o.out.find( c.shown ), std::string::npos ) << c.line << "\n" << o.out;
+      const Outcome o = RunHost( m_dir.Path(), c.arguments );
+      EXPECT_EQ( o.status, 0 ) << o.err;
+      for ( const std::string& shown : c.shown )
+         EXPECT_NE( o.out.find( shown ), std::string::npos ) << shown << "\n" << o.out;
    }
 }
 

@@ -3,6 +3,7 @@
 #include "ScratchDirectory.h"
 #include "host/ImageFile.h"
 #include "host/SampleType.h"
+#include "tests/ErrorOf.h"
 
 #include <fitsio.h>
 #include <tiffio.h>
@@ -19,25 +20,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-std::string ErrorOf( const std::function<void()>& call )
-{
-   try
-   {
-      call();
-   }
-   catch ( const std::runtime_error& e )
-   {
-      return e.what();
-   }
-   return "no error";
-}
-
-std::string Contents( const fs::path& path )
-{
-   std::ifstream file( path, std::ios::binary );
-   return { std::istreambuf_iterator<char>( file ), {} };
-}
 
 // Samples over the whole range of the format, the extremes included.
 host::ImageData Pattern( int width, int height, int channels, int bits, bool isFloat, unsigned seed )

@@ -19,4 +19,20 @@ inline pcl::VelqoraInstance DefaultInstance()
    return pcl::VelqoraInstance( InstalledProcess() );
 }
 
+// A process and an instance that are not Velqora's, for what Velqora must
+// not take from them.
+class OtherInstance : public pcl::ProcessImplementation
+{
+public:
+   using ProcessImplementation::ProcessImplementation;
+};
+
+class OtherProcess : public pcl::MetaProcess
+{
+public:
+   pcl::IsoString Id() const override { return "Other"; }
+   pcl::ProcessImplementation* Create() const override { return new OtherInstance( this ); }
+   pcl::ProcessImplementation* Clone( const pcl::ProcessImplementation& ) const override { return nullptr; }
+};
+
 #endif

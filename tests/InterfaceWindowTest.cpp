@@ -71,23 +71,19 @@ TEST( InterfaceWindowScaling, ControlsAfterTheFirstLaunchAtDisplayRatiosOneAndTw
 {
    // At ratio 2 the font measures twice as wide; scaled sizes double, the
    // measured label width is taken as it is.
-   const char* const treeAtRatio2 = R"tree([1] Window title="Velqora" size=814x176 fixed=814x176
-  [7] VerticalSizer margin=16 spacing=12
-    [2] Frame tooltip="<p>Use this slider to reduce the effect: </br> final = strength * denoised + (1 - strength) * original</p>"
-      [5] HorizontalSizer margin=0 spacing=8
-        [3] Label text="Strength:" align=right|vcenter
-        [4] Edit text="1.00" range=0..1 precision=2
-        [6] Slider value=250 range=0..250 minwidth=500 stretch=100
-    [9] HorizontalSizer margin=0 spacing=8
-      [8] Label text="Model version:" align=right|vcenter minwidth=196 tooltip="<p>Selects model version.</p>"
-      [10] ComboBox items="v2 (RGB and Grayscale)","v1 (RGB only)" current=0
-      Stretch 100
-    [11] HorizontalSizer margin=0 spacing=0
-      Spacing 204
-      [12] CheckBox text="Linear data" checked=true tooltip="<p>Uses STF Parameters to stretch the image and then de-stretches it back.</p>"
-      Stretch 100
-)tree";
-   for ( auto [ratio, tree] : { std::pair{ 1.0, TreeAtRatio1 }, std::pair{ 2.0, treeAtRatio2 } } )
+   const std::pair<std::string, std::string> doubled[] = {
+      { "size=407x88 fixed=407x88", "size=814x176 fixed=814x176" },
+      { "VerticalSizer margin=8 spacing=6", "VerticalSizer margin=16 spacing=12" },
+      { "margin=0 spacing=4", "margin=0 spacing=8" },
+      { "minwidth=250", "minwidth=500" },
+      { "minwidth=98", "minwidth=196" },
+      { "Spacing 102", "Spacing 204" },
+   };
+   std::string treeAtRatio2 = TreeAtRatio1;
+   for ( const auto& [one, two] : doubled )
+      for ( size_t at = 0; ( at = treeAtRatio2.find( one, at ) ) != std::string::npos; at += two.size() )
+         treeAtRatio2.replace( at, one.size(), two );
+   for ( auto [ratio, tree] : { std::pair{ 1.0, std::string( TreeAtRatio1 ) }, std::pair{ 2.0, treeAtRatio2 } } )
    {
       host::Host h;
       h.GetControls().SetDisplayPixelRatio( ratio );
@@ -172,21 +168,6 @@ TEST_F( InterfaceWindow, AnImportedInstanceIsShownAndPassedOnWhole )
    EXPECT_NE( Tree().find( "Edit text=\"0.60\"" ), std::string::npos ) << Tree();
 }
 
-// In the test's own process: a process and an instance that are not Velqora's.
-class ForeignInstance : public pcl::ProcessImplementation
-{
-public:
-   using ProcessImplementation::ProcessImplementation;
-};
-
-class ForeignProcess : public pcl::MetaProcess
-{
-public:
-   pcl::IsoString Id() const override { return "Foreign"; }
-   pcl::ProcessImplementation* Create() const override { return new ForeignInstance( this ); }
-   pcl::ProcessImplementation* Clone( const pcl::ProcessImplementation& ) const override { return nullptr; }
-};
-
 class InterfaceInProcess : public HostTest
 {
 };
@@ -197,7 +178,7 @@ TEST_F( InterfaceInProcess, AForeignProcessOrInstanceIsNotTaken )
    InstalledProcess();
    ASSERT_EQ( InitializePixInsightModule( nullptr, &host::ResolveHostFunction, HOST_API_VERSION, nullptr ), 0 );
    pcl::VelqoraInterface& w = *pcl::TheVelqoraInterface;
-   ForeignProcess foreign;
+   OtherProcess foreign;
 
    bool dynamic = true;
    unsigned flags = 5;
@@ -211,7 +192,7 @@ TEST_F( InterfaceInProcess, AForeignProcessOrInstanceIsNotTaken )
    pcl::VelqoraInstance edited( pcl::TheVelqoraProcess );
    edited.amount = 0.3;
    ASSERT_TRUE( w.ImportProcess( edited ) );
-   ForeignInstance stranger( &foreign );
+   OtherInstance stranger( &foreign );
    pcl::String whyNot;
    EXPECT_FALSE( w.ValidateProcess( stranger, whyNot ) );
    EXPECT_EQ( whyNot, pcl::String( "Not a Velqora instance." ) );

@@ -1,11 +1,9 @@
-// The module file as the host loads it: installation, initialisation and a
-// whole run through the library's own entry functions and callbacks. Each
-// case runs in a process of its own, since a library keeps its module object
-// for as long as it is loaded.
+// The module file as the host loads it: installation and initialisation
+// through the library's own entry functions. Each case runs in a process of
+// its own, since a library keeps its module object for as long as it is
+// loaded. Whole runs through the module file are in HostToolTest.
 #include "host/Host.h"
 #include "host/ModuleLoader.h"
-#include "tests/ScratchDirectory.h"
-#include "tools/GraphWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -105,51 +103,6 @@ TEST_F( ModuleLoadTest, InstallationAndInitialisation )
                    } ),
                    ::testing::ExitedWithCode( 0 ), "" )
          << c.name;
-}
-
-// The host makes an instance of the declared process, sets it by parameter
-// ids and runs it on a view; the library does the rest.
-TEST_F( ModuleLoadTest, HostRunsAnInstanceOfTheDeclaredProcess )
-{
-   EXPECT_EXIT( InChild( []( host::Host& h, host::ModuleLoader& module ) {
-                   ScratchDirectory dir;
-                   WorkingDirectory cwd( dir.Path() );
-                   // The network answers 0.25 everywhere.
-                   project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb",
-                                                         project_pelk::graphs::GraphKind::Affine,
-                                                         { .scale = 0, .offset = 0.25f } );
-                   if ( module.Install()( 0 ) != 0 || Initialize( module ) != 0 )
-                      return std::string( "not initialised" );
-                   std::unique_ptr<host::Instance> instance = h.Processes().Create( "Velqora" );
-                   for ( const char* assignment : { "amount=0.5", "model=v1", "model=v2", "linear=false" } )
-                      instance->SetParameter( assignment );
-                   std::string refusal;
-                   try
-                   {
-                      instance->SetParameter( "amount=1.5" );
-                   }
-                   catch ( const std::runtime_error& e )
-                   {
-                      refusal = e.what();
-                   }
-                   std::string wrong = Expect( "refusal", refusal,
-                                               "Invalid value for parameter amount: 1.5 (outside 0 to 1)" );
-                   wrong += Expect( "amount", instance->ParameterText( "amount" ), "0.5" );
-
-                   host::View& v = h.CreateView( "image", 520, 512, 3, 1, 32, true );
-                   for ( int c = 0; c < 3; ++c )
-                      std::fill_n( v.Samples<float>( c ), 520 * 512, 0.5f );
-                   if ( !instance->ExecuteOn( v ) )
-                      return wrong + "run failed: " + h.GetConsole().Transcript();
-                   // 0.5 × 0.25 + 0.5 × 0.5
-                   for ( int c = 0; c < 3; ++c )
-                      for ( size_t i = 0; i < 520 * 512; i += 4099 )
-                         if ( v.Samples<float>( c )[i] != 0.375f )
-                            return wrong + "sample " + std::to_string( i ) + " of channel " + std::to_string( c ) +
-                                   " is " + std::to_string( v.Samples<float>( c )[i] );
-                   return wrong;
-                }),
-                ::testing::ExitedWithCode( 0 ), "" );
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -50,6 +51,13 @@ public:
 private:
    std::filesystem::path m_path;
 };
+
+// The bytes of a file.
+inline std::string Contents( const std::filesystem::path& path )
+{
+   std::ifstream file( path, std::ios::binary );
+   return { std::istreambuf_iterator<char>( file ), {} };
+}
 
 // Makes a directory the process's working directory for its lifetime and
 // restores the previous one, also when the test fails.

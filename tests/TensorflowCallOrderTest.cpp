@@ -238,7 +238,7 @@ struct FakeSession
    const int64_t dims[1] = { 2 };
 };
 
-TEST_F( CallOrder, NullArgumentsCallNothing )
+TEST_F( CallOrder, NullArgumentsAreRefusedBeforeAnyCall )
 {
    FakeSession s;
    BufferGuard buffer( TF_NewBuffer() );
@@ -274,6 +274,24 @@ TEST_F( CallOrder, NullArgumentsCallNothing )
    EXPECT_FALSE( s.Run( nullptr, status ) );
    EXPECT_FALSE( s.Run( result.Out(), nullptr ) );
    EXPECT_EQ( s.RunError( result.Out(), nullptr ), "Run: TensorFlow status object is null." );
+   // The wrapper's own refusals.
+   auto runError = [&]( TF_Session* session, const TF_Output* input, TF_Tensor** inputs, const TF_Output* output,
+                        TF_Tensor** outputs ) {
+      return ErrorOf( [&] { DLModelTensorflow::RunSession( session, input, inputs, output, outputs, status, "Run" ); } );
+   };
+   EXPECT_EQ( runError( nullptr, &s.input, s.in.Out(), &s.output, result.Out() ), "Run: TensorFlow session is null." );
+   EXPECT_EQ( runError( session, nullptr, s.in.Out(), &s.output, result.Out() ), "Run: TensorFlow operation handle is null." );
+   EXPECT_EQ( runError( session, &s.input, s.in.Out(), nullptr, result.Out() ), "Run: TensorFlow operation handle is null." );
+   EXPECT_EQ( runError( session, &s.input, nullptr, &s.output, result.Out() ), "Run: TensorFlow input tensor is null." );
+   EXPECT_EQ( runError( session, &s.input, &none, &s.output, result.Out() ), "Run: TensorFlow input tensor is null." );
+   EXPECT_EQ( runError( session, &s.input, s.in.Out(), &s.output, nullptr ),
+              "Run: TensorFlow output tensor handle is null." );
+   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( nullptr, options, status ); } ),
+              "Cannot create TensorFlow session for a null graph." );
+   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateSession( graph, nullptr, status ); } ),
+              "Cannot create TensorFlow session with null options." );
+   EXPECT_EQ( ErrorOf( [&] { DLModelTensorflow::CreateTensor( TF_FLOAT, s.dims, 1, nullptr, sizeof data ); } ),
+              "KestrimEngine::CreateTensor(): Failure to allocate tensor from input data." );
    EXPECT_EQ( fake_tf::Calls(), Calls{} );
    EXPECT_TRUE( IsOk( status ) );
    EXPECT_EQ( result.Get(), nullptr );

@@ -7,9 +7,6 @@
 #include <tensorflow/c/c_api.h>
 
 #include <cstdint>
-#include <cstring>
-#include <iterator>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,24 +17,12 @@ struct TFDeleter
 {
    void operator()( TF_Graph* g ) const noexcept { TF_DeleteGraph( g ); }
    void operator()( TF_Status* s ) const noexcept { TF_DeleteStatus( s ); }
-   void operator()( TF_SessionOptions* o ) const noexcept { TF_DeleteSessionOptions( o ); }
-   void operator()( TF_Tensor* t ) const noexcept { TF_DeleteTensor( t ); }
    void operator()( TF_Buffer* b ) const noexcept { TF_DeleteBuffer( b ); }
-   void operator()( TF_Session* s ) const noexcept
-   {
-      TF_Status* status = TF_NewStatus();
-      TF_CloseSession( s, status );
-      TF_DeleteSession( s, status );
-      TF_DeleteStatus( status );
-   }
 };
 
 using UniqueGraph = std::unique_ptr<TF_Graph, TFDeleter>;
 using UniqueStatus = std::unique_ptr<TF_Status, TFDeleter>;
-using UniqueSessionOptions = std::unique_ptr<TF_SessionOptions, TFDeleter>;
-using UniqueTensor = std::unique_ptr<TF_Tensor, TFDeleter>;
 using UniqueBuffer = std::unique_ptr<TF_Buffer, TFDeleter>;
-using UniqueSession = std::unique_ptr<TF_Session, TFDeleter>; // declare after its graph
 
 // The graph of a kind (batch 1), imported straight through TensorFlow.
 inline UniqueGraph ImportDirectly( project_pelk::graphs::GraphKind kind )
@@ -62,25 +47,6 @@ inline std::vector<int64_t> TileDims()
 inline size_t TileElements()
 {
    return size_t( project_pelk::graphs::TileSide * project_pelk::graphs::TileSide * project_pelk::graphs::TileChannels );
-}
-
-// Varied values of every kind a float can hold: normal, subnormal, signed
-// zeros, infinities and NaNs with payloads.
-inline std::vector<float> TilePattern( size_t count )
-{
-   std::vector<float> values( count );
-   uint32_t state = 12345u;
-   for ( float& v : values )
-   {
-      state = state * 1664525u + 1013904223u;
-      static_assert( sizeof( float ) == sizeof( uint32_t ) );
-      std::memcpy( &v, &state, sizeof( v ) );
-   }
-   const float special[] = { 0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                             std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::quiet_NaN(), 1.0f, 0.5f };
-   for ( size_t i = 0; i < std::size( special ) && i < count; ++i )
-      values[i] = special[i];
-   return values;
 }
 
 #endif

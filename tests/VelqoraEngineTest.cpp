@@ -1,5 +1,6 @@
 // Whole denoise runs on a host view, with the real TensorFlow library and
-// graphs made for the test.
+// graphs made for the test. Runs against the straightforward pipeline, bit
+// for bit, are in PipelineTest.
 #include "HostFixture.h"
 
 #include "module/VelqoraTensorflow.h"
@@ -12,8 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
 #include <limits>
 #include <thread>
 
@@ -182,9 +181,6 @@ TEST_F( EngineTest, TranscriptOfASmallRun )
    }
    EXPECT_EQ( lines[7], "<end><cbr><br>" );
    EXPECT_EQ( lines[8], "<end><cbr>Starting denoising procedure..." );
-   EXPECT_EQ( lines[9], "Model version: 2" );
-   EXPECT_EQ( lines[10], "Window size: 512" );
-   EXPECT_EQ( lines[17], "Float sample: true" );
    EXPECT_EQ( lines[18], "Restoring neural network checkpoint... " );
    EXPECT_EQ( lines[19].rfind( "<end><cbr>Processing 4 image tiles:   0%", 0 ), 0u ) << lines[19];
    EXPECT_NE( lines[19].find( "done" ), std::string::npos ) << lines[19];
@@ -225,27 +221,6 @@ TEST_F( EngineTest, ModelIndexChoosesTheVersionAndItsWeights )
       EXPECT_EQ( lines[17], "Float sample: false" );
       EXPECT_EQ( lines.size() == 18u, c.model == 1 ) << "nothing after the report";
    }
-}
-
-TEST_F( EngineTest, LinearWithTheAutomaticStretch )
-{
-   Weights( GraphKind::Identity );
-   host::View& v = PatternView<FloatPixelTraits>( 600, 520, ColorSpace::RGB );
-   std::vector<std::vector<char>> source = Snapshot( v );
-   View view( v.Handle() );
-   const DVector median = view.ComputeOrFetchProperty( "Median" ).ToDVector();
-   const DVector mad = view.ComputeOrFetchProperty( "MAD" ).ToDVector();
-   Run<FloatPixelTraits>( v, DefaultInstance() );
-
-   const std::string text = ConsoleText();
-   EXPECT_NE( text.find( "\033[35mWarning: `Linear data` option is enabled, but STF is an identity function!\033[39m" ),
-              std::string::npos );
-   EXPECT_NE( text.find( "\033[35mUsing Auto Stretch to transform the image!\033[39m" ), std::string::npos );
-   // Stretched, denoised by the identity and destretched: each sample comes
-   // back, raised to the channel's shadows clipping point.
-   ExpectSamples<FloatPixelTraits>( v, source, 37, 2e-4, [&]( double x, int c ) {
-      return std::max( x, std::clamp( median[c] - 2.8 * ( mad[c] * 1.4826 ), 0.0, 1.0 ) );
-   } );
 }
 
 TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
@@ -352,44 +327,6 @@ TEST_F( EngineTest, AbortDuringTheTileLoopShowsNothingAndRestores )
       EXPECT_TRUE( Snapshot( v ) == before ) << "linear " << linear;
    }
    HostConsole().ClearAbortRequest();
-}
-
-TEST_F( EngineTest, OneTraversalMixEqualsTheThreeImageForm )
-{
-   // The mix written in one pass must give what the scaled copies and their
-   // sum give, for every pixel type.
-   Weights( GraphKind::Affine, GraphParameters{ -1, 0.7f, 0.2f } );
-   auto check = [&]<class P>( P ) {
-      SCOPED_TRACE( P::BitsPerSample() );
-      host::View& v = PatternView<P>( 512, 512, ColorSpace::RGB );
-      GenericImage<P> source;
-      {
-         ImageVariant variant = View( v.Handle() ).Image();
-         source = GenericImage<P>::OwnedCopy( variant.Image<P>() );
-      }
-      Run<P>( v, Instance( false, 0.3 ) );
-
-      // The denoised image, from a full-strength run on a copy of the source.
-      host::View& full = PatternView<P>( 512, 512, ColorSpace::RGB );
-      Run<P>( full, Instance( false, 1.0 ) );
-      GenericImage<DoublePixelTraits> denoised;
-      {
-         ImageVariant variant = View( full.Handle() ).Image();
-         denoised = variant.Image<P>();
-      }
-      // Every accumulated output sample is a float, so a full-strength run of a
-      // floating-point image holds the denoised image exactly.
-
-      GenericImage<P> a = 0.7 * source;
-      GenericImage<DoublePixelTraits> b = 0.3 * denoised;
-      GenericImage<DoublePixelTraits> s = b + a;
-      GenericImage<P> expected;
-      expected = s;
-      for ( int c = 0; c < 3; ++c )
-         ASSERT_EQ( std::memcmp( expected.PixelData( c ), v.Samples<typename P::sample>( c ), v.BytesPerChannel() ), 0 );
-   };
-   check( FloatPixelTraits() );
-   check( DoublePixelTraits() );
 }
 
 } // namespace
