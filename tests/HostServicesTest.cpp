@@ -33,7 +33,7 @@ struct RecordingStatus : StatusCallback
    int answer = 0;
 };
 
-TEST( StatusMonitor, CountIsHeldAtTheTotalAndCompletionReportedOnce )
+TEST( StatusMonitor, CountIsHeldAtTheTotalCompletionReportedOnceAndAbortAnswered )
 {
    RecordingStatus status, other;
    StatusMonitor monitor;
@@ -49,13 +49,8 @@ TEST( StatusMonitor, CountIsHeldAtTheTotalAndCompletionReportedOnce )
    EXPECT_EQ( monitor.Count(), 4u );
    EXPECT_TRUE( monitor.IsCompleted() );
    EXPECT_EQ( status.events, ( std::vector<std::string>{ "init 0", "done 4" } ) ) << "no refresh due within 250 ms";
-}
 
-TEST( StatusMonitor, AnAbortAnswerThrowsProcessAborted )
-{
-   RecordingStatus status;
-   StatusMonitor monitor;
-   monitor.SetCallback( &status );
+   // An abort answer throws ProcessAborted.
    monitor.Initialize( "Work", 2 );
    status.answer = 1;
    monitor += 1; // no refresh due: the answer is not asked for

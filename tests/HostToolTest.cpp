@@ -149,8 +149,6 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
    Weights( project_pelk::graphs::GraphKind::Identity );
    const std::string narrow = Write( "narrow.fits", Sky( 511, 600, 1, 16, false ) ).string();
    const std::string wide = Write( "wide.fits", Sky( 512, 512, 1, 16, false ) ).string();
-   const std::string cut = ( m_dir.Path() / "cut.fits" ).string();
-   m_dir.Write( "cut.fits", Contents( wide ).substr( 0, 4000 ) );
    const struct
    {
       std::vector<std::string> arguments;
@@ -163,9 +161,6 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       { { "--open", wide, "--set", "amount=1.5", "--run", "--save", "out.fits" },
         1,
         "velqora-host: --set amount=1.5: Invalid value for parameter amount: 1.5 (outside 0 to 1)\n" },
-      { { "--open", cut, "--run", "--save", "out.fits" },
-        1,
-        "velqora-host: --open " + cut + ": " + cut + ": the file is cut short: 4000 bytes, the image needs 527168\n" },
       { { "--open", wide, "--command", "Velqora nothere", "--save", "out.fits" },
         1,
         "velqora-host: --command \"Velqora nothere\": Image not found\n" },

@@ -10,11 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <stdexcept>
+#include <tuple>
 
 namespace
 {
@@ -46,12 +44,10 @@ host::ImageData Pattern( int width, int height, int channels, int bits, bool isF
 
 void ExpectSameImage( const host::ImageData& a, const host::ImageData& b, const std::string& what )
 {
-   EXPECT_EQ( a.width, b.width ) << what;
-   EXPECT_EQ( a.height, b.height ) << what;
-   EXPECT_EQ( a.numberOfChannels, b.numberOfChannels ) << what;
-   EXPECT_EQ( a.colorSpace, b.colorSpace ) << what;
-   EXPECT_EQ( a.bitsPerSample, b.bitsPerSample ) << what;
-   EXPECT_EQ( a.isFloatSample, b.isFloatSample ) << what;
+   auto format = []( const host::ImageData& i ) {
+      return std::tuple( i.width, i.height, i.numberOfChannels, i.colorSpace, i.bitsPerSample, i.isFloatSample );
+   };
+   EXPECT_EQ( format( a ), format( b ) ) << what;
    EXPECT_TRUE( a.channels == b.channels ) << what << ": samples differ";
 }
 

@@ -13,7 +13,6 @@
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"
 
-#include <cmath>
 #include <memory>
 
 using namespace pcl;

@@ -6,7 +6,6 @@
 #include "platform/image/View.h"
 #include "tests/ErrorOf.h"
 
-#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -22,24 +21,26 @@ const std::string Warning2 = "\033[35mUsing Auto Stretch to transform the image!
 const std::string UserLine = "Using STF parameters set by user to stretch the image";
 const std::string Critical = "\033[31mCould not stretch the image!\033[39m";
 
-class StretchTest : public HostTest
+using StretchTest = HostTest;
+
+// A host view's image, and a model as the concrete model configures it for
+// that image, holding the view's screen transfer functions.
+template <class P>
+struct Stretching
 {
-protected:
-   // A model as the concrete model configures it, set up for the view's image
-   // and holding the view's screen transfer functions.
-   template <class P>
-   DLModelBase ModelFor( GenericImage<P>& image, pcl::View& view )
+   explicit Stretching( host::View& hv )
+      : view( hv.Handle() ), variant( view.Image() ), image( variant.Image<P>() ), m( reference::SystemModel( image ) )
    {
-      DLModelBase m = reference::SystemModel( image );
       view.GetScreenTransferFunctions( m.stf );
-      return m;
    }
 
-   template <class P>
-   static std::string StretchFailure( DLModelBase& m, GenericImage<P>& image, pcl::View& view )
-   {
-      return ErrorOf( [&] { m.StretchImage( image, view ); } );
-   }
+   void Stretch() { m.StretchImage( image, view ); }
+   std::string Failure() { return ErrorOf( [&] { m.StretchImage( image, view ); } ); }
+
+   pcl::View view;
+   ImageVariant variant;
+   GenericImage<P>& image;
+   DLModelBase m;
 };
 
 TEST_F( StretchTest, WorkedAutomaticStretch )
@@ -47,15 +48,14 @@ TEST_F( StretchTest, WorkedAutomaticStretch )
    host::View& hv = m_host.CreateView( "linear", 512, 512, 1, ColorSpace::Gray, 32, true );
    hv.SetProperty( "Median", { 0.02 } );
    hv.SetProperty( "MAD", { 0.001 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
+   Stretching<FloatPixelTraits> s( hv );
+   GenericImage<FloatPixelTraits>& image = s.image;
+   DLModelBase& m = s.m;
    image = 0.02;
    image( 0, 0 ) = 0.01;
    image( 1, 0 ) = 0.5;
-   DLModelBase m = ModelFor( image, view );
 
-   m.StretchImage( image, view );
+   s.Stretch();
 
    EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2 } ) );
    ASSERT_GE( m.stf.Length(), 1u );
@@ -87,9 +87,8 @@ TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
    hv.SetProperty( "MAD", { 0.001, 0.0, 0.2 } );
    // The fourth function plays no part in the decision.
    hv.SetScreenTransferFunction( 3, host_stf{ 0.2, 0.1, 1, 0, 1 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<DoublePixelTraits>& image = variant.Image<DoublePixelTraits>();
+   Stretching<DoublePixelTraits> s( hv );
+   GenericImage<DoublePixelTraits>& image = s.image;
    image.SelectChannel( 0 );
    image = 0.02;
    image.SelectChannel( 1 );
@@ -97,9 +96,9 @@ TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
    image.SelectChannel( 2 );
    image = 0.3;
    image.ResetSelections();
-   DLModelBase m = ModelFor( image, view );
+   DLModelBase& m = s.m;
 
-   m.StretchImage( image, view );
+   s.Stretch();
 
    EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2 } ) );
    // A zero MAD: no clipping point, and the median itself goes to the target.
@@ -151,21 +150,18 @@ TEST_F( StretchTest, StretchesWithoutMidtonesAreRefused )
       const bool user = c.user.has_value();
       for ( int k = 0; user && k < channels; ++k )
          hv.SetScreenTransferFunction( k, *c.user );
-      pcl::View view( hv.Handle() );
-      ImageVariant variant = view.Image();
-      GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-      reference::FillRandom( image, 0.0, 1.0, 11 );
-      const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( image );
-      DLModelBase m = ModelFor( image, view );
-      m.shadowsClipping = c.shadowsClipping;
+      Stretching<FloatPixelTraits> s( hv );
+      reference::FillRandom( s.image, 0.0, 1.0, 11 );
+      const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( s.image );
+      s.m.shadowsClipping = c.shadowsClipping;
       HostConsole().ClearTranscript();
 
-      EXPECT_EQ( StretchFailure( m, image, view ), c.message + advice );
+      EXPECT_EQ( s.Failure(), c.message + advice );
       const std::vector<std::string> lines =
          user ? std::vector<std::string>{ UserLine, Critical } : std::vector<std::string>{ Warning1, Warning2, Critical };
       EXPECT_EQ( ConsoleLines(), lines );
       for ( int k = 0; k < channels; ++k )
-         ASSERT_EQ( std::memcmp( image.PixelData( k ), before.PixelData( k ), 512 * 512 * sizeof( float ) ), 0 )
+         ASSERT_EQ( std::memcmp( s.image.PixelData( k ), before.PixelData( k ), 512 * 512 * sizeof( float ) ), 0 )
             << c.message;
    }
 }
@@ -174,23 +170,20 @@ TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
 {
    host::View& hv = m_host.CreateView( "user", 512, 512, 1, ColorSpace::Gray, 32, true );
    hv.SetScreenTransferFunction( 0, host_stf{ 0.5, 0, 0.9, 0, 1 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-   reference::FillRandom( image, 0.0, 1.0, 3 );
-   const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( image );
-   DLModelBase m = ModelFor( image, view );
+   Stretching<FloatPixelTraits> s( hv );
+   reference::FillRandom( s.image, 0.0, 1.0, 3 );
+   const GenericImage<FloatPixelTraits> before = GenericImage<FloatPixelTraits>::OwnedCopy( s.image );
 
-   EXPECT_FALSE( m.IsSTFIdentity( view ) );
-   m.StretchImage( image, view );
+   EXPECT_FALSE( s.m.IsSTFIdentity( s.view ) );
+   s.Stretch();
    EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ UserLine } );
    // Statistics are still asked for, and so computed by the host.
    EXPECT_EQ( hv.ComputationCount(), 1 );
-   EXPECT_EQ( m.stf[0].HighlightsClipping(), 0.9 );
-   m.DeStretchImage( image );
+   EXPECT_EQ( s.m.stf[0].HighlightsClipping(), 0.9 );
+   s.m.DeStretchImage( s.image );
    for ( int y = 0; y < 512; y += 7 )
       for ( int x = 0; x < 512; x += 5 )
-         ASSERT_EQ( image( x, y ), before( x, y ) ) << x << "," << y;
+         ASSERT_EQ( s.image( x, y ), before( x, y ) ) << x << "," << y;
 }
 
 TEST_F( StretchTest, IdentityTestLooksAtTheImageChannelsOnly )
@@ -198,15 +191,12 @@ TEST_F( StretchTest, IdentityTestLooksAtTheImageChannelsOnly )
    host::View& hv = m_host.CreateView( "gray", 512, 512, 1, ColorSpace::Gray, 16, false );
    hv.SetScreenTransferFunction( 1, host_stf{ 0.3, 0, 1, 0, 1 } );
    hv.SetScreenTransferFunction( 2, host_stf{ 0.3, 0, 1, 0, 1 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
-   DLModelBase m = ModelFor( image, view );
-   EXPECT_TRUE( m.IsSTFIdentity( view ) );
+   Stretching<UInt16PixelTraits> s( hv );
+   EXPECT_TRUE( s.m.IsSTFIdentity( s.view ) );
    EXPECT_TRUE( hv.HasProperty( "Median" ) );
    EXPECT_TRUE( hv.HasProperty( "MAD" ) );
-   m.numberOfChannels = 3;
-   EXPECT_FALSE( m.IsSTFIdentity( view ) );
+   s.m.numberOfChannels = 3;
+   EXPECT_FALSE( s.m.IsSTFIdentity( s.view ) );
    EXPECT_EQ( ConsoleText(), "" );
 }
 
@@ -223,18 +213,16 @@ TEST_F( StretchTest, RoundTrip )
                                           P::BitsPerSample(), P::IsFloatSample() );
       for ( int c = 0; c < 3; ++c )
          hv.SetScreenTransferFunction( c, stf[c] );
-      pcl::View view( hv.Handle() );
-      ImageVariant variant = view.Image();
-      GenericImage<P>& image = variant.Image<P>();
+      Stretching<P> s( hv );
+      GenericImage<P>& image = s.image;
       reference::FillRandom( image, 0.0, 1.0, 5 );
       const GenericImage<P> before = GenericImage<P>::OwnedCopy( image );
-      DLModelBase m = ModelFor( image, view );
 
-      m.StretchImage( image, view );
+      s.Stretch();
       // Without rescaling after the subtraction: x' = MTF(m, x - c0).
       EXPECT_NEAR( P::FromSample( image( 3, 4, 0 ) ),
                    HistogramTransformation::MTF( 0.3, P::FromSample( before( 3, 4, 0 ) ) - 0.1 ), tolerance );
-      m.DeStretchImage( image );
+      s.m.DeStretchImage( image );
       for ( int c = 0; c < 3; ++c )
          for ( int y = 0; y < 512; y += 3 )
             for ( int x = 0; x < 512; x += 3 )
@@ -253,13 +241,13 @@ TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
    host::View& hv = m_host.CreateView( "complex", 512, 512, 1, ColorSpace::Gray, 32, true, true );
    pcl::View view( hv.Handle() );
    GenericImage<FloatPixelTraits> image( 512, 512, ColorSpace::Gray );
-   DLModelBase m = ModelFor( image, view );
+   DLModelBase m = reference::SystemModel( image );
 
    const std::string direct = ErrorOf( [&] { m.IsSTFIdentity( view ); } );
    EXPECT_EQ( direct, "Unable to compute or fetch the view property MAD: Cannot compute MAD of a complex image" );
    EXPECT_EQ( ConsoleText(), "" ); // the identity test writes nothing
 
-   EXPECT_EQ( StretchFailure( m, image, view ), direct );
+   EXPECT_EQ( ErrorOf( [&] { m.StretchImage( image, view ); } ), direct );
    EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ Critical } );
 }
 
@@ -268,28 +256,24 @@ TEST_F( StretchTest, TooFewStatisticsOrTransferFunctionsAreRefused )
    host::View& hv = m_host.CreateView( "short", 512, 512, 3, ColorSpace::RGB, 32, true );
    hv.SetProperty( "Median", { 0.1, 0.1, 0.1 } );
    hv.SetProperty( "MAD", { 0.01 } );
-   pcl::View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   GenericImage<FloatPixelTraits>& image = variant.Image<FloatPixelTraits>();
-   DLModelBase m = ModelFor( image, view );
+   Stretching<FloatPixelTraits> s( hv );
 
-   EXPECT_EQ( StretchFailure( m, image, view ), "The view property MAD has 1 value(s) for an image of 3 channel(s)." );
+   EXPECT_EQ( s.Failure(), "The view property MAD has 1 value(s) for an image of 3 channel(s)." );
    EXPECT_EQ( ConsoleLines(), ( std::vector<std::string>{ Warning1, Warning2, Critical } ) );
 
    hv.SetProperty( "MAD", { 0.01, 0.01, 0.01 } );
    hv.SetProperty( "Median", {} );
    HostConsole().ClearTranscript();
-   EXPECT_EQ( StretchFailure( m, image, view ),
-              "The view property Median has 0 value(s) for an image of 3 channel(s)." );
+   EXPECT_EQ( s.Failure(), "The view property Median has 0 value(s) for an image of 3 channel(s)." );
 
    hv.SetProperty( "Median", { 0.1, 0.1, 0.1 } );
-   m.stf = Array<HistogramTransformation>( 2, HistogramTransformation() );
+   s.m.stf = Array<HistogramTransformation>( 2, HistogramTransformation() );
    HostConsole().ClearTranscript();
-   EXPECT_EQ( StretchFailure( m, image, view ), "Missing screen transfer functions: 2 for an image of 3 channel(s)." );
+   EXPECT_EQ( s.Failure(), "Missing screen transfer functions: 2 for an image of 3 channel(s)." );
    EXPECT_EQ( ConsoleLines(), std::vector<std::string>{ Critical } );
 
-   m.stf.Clear();
-   EXPECT_EQ( ErrorOf( [&] { m.DeStretchImage( image ); } ),
+   s.m.stf.Clear();
+   EXPECT_EQ( ErrorOf( [&] { s.m.DeStretchImage( s.image ); } ),
               "Missing screen transfer functions: 0 for an image of 3 channel(s)." );
 }
 
