@@ -120,23 +120,46 @@ TEST_F( HostServicesTest, EachThreadReadsItsOwnLastError )
    EXPECT_EQ( String( Host().HostLastError() ).ToStdUTF8(), "Unknown view property: Mean" );
 }
 
-TEST_F( HostServicesTest, ViewImageDescribesItsFormat )
+TEST_F( HostServicesTest, ViewImageSharesTheHostsPixelsAndDescribesItsFormat )
 {
-   host::View& hv = m_host.CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
-   ImageVariant complex = View( hv.Handle() ).Image();
+   host::View& hv = m_host.CreateView( "v", 3, 2, 3, ColorSpace::RGB, 16, false );
+   View view( hv.Handle() );
+   ImageVariant variant = view.Image();
+   ASSERT_FALSE( variant.IsFloatSample() );
+   ASSERT_EQ( variant.BitsPerSample(), 16 );
+   GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
+   image( 2, 1, 2 ) = 1234;
+   EXPECT_EQ( hv.Samples<uint16_t>( 2 )[5], 1234 );
+
+   // Assignment writes into the host's pixels, converted.
+   GenericImage<DoublePixelTraits> result( 3, 2, ColorSpace::RGB );
+   result = 1.0;
+   image = result;
+   EXPECT_EQ( hv.Samples<uint16_t>( 0 )[0], 65535 );
+   EXPECT_EQ( hv.Samples<uint16_t>( 2 )[5], 65535 );
+
+   // A new geometry goes through the host.
+   GenericImage<DoublePixelTraits> gray( 4, 4, ColorSpace::Gray );
+   image = gray;
+   EXPECT_EQ( hv.Width(), 4 );
+   EXPECT_EQ( hv.NumberOfChannels(), 1 );
+   EXPECT_EQ( image.Width(), 4 );
+
+   host::View& hc = m_host.CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
+   ImageVariant complex = View( hc.Handle() ).Image();
    EXPECT_TRUE( complex.IsComplexSample() );
    EXPECT_TRUE( complex.IsEmpty() );
    EXPECT_TRUE( complex.HasAlphaChannels() );
 
    host::View& rgb = m_host.CreateView( "r", 600, 500, 3, ColorSpace::RGB, 8, false );
-   ImageVariant image = View( rgb.Handle() ).Image();
-   EXPECT_EQ( image.Image<UInt8PixelTraits>().Height(), 500 );
-   EXPECT_THROW( image.Image<FloatPixelTraits>(), Error );
+   ImageVariant bytes = View( rgb.Handle() ).Image();
+   EXPECT_EQ( bytes.Image<UInt8PixelTraits>().Height(), 500 );
+   EXPECT_THROW( bytes.Image<FloatPixelTraits>(), Error );
 
    // The image's status callback lives with the image the run works on.
    RecordingStatus status;
-   image.SetStatusCallback( &status );
-   EXPECT_EQ( image.Image<UInt8PixelTraits>().Status().Callback(), &status );
+   bytes.SetStatusCallback( &status );
+   EXPECT_EQ( bytes.Image<UInt8PixelTraits>().Status().Callback(), &status );
 }
 
 TEST_F( HostServicesTest, ErrorsAreReportedAndAbortsAreNot )

@@ -1,14 +1,13 @@
 // The platform stand-in: pixel traits, image arithmetic, histogram
-// transformations, strings, views, files, threads and memory.
-#include "HostFixture.h"
-
+// transformations, strings, files, threads and memory. Views are in
+// HostServicesTest.
+#include "platform/image/ColorSpace.h"
 #include "platform/core/Console.h"
 #include "platform/core/File.h"
 #include "platform/image/GenericImage.h"
 #include "platform/image/HistogramTransformation.h"
 #include "platform/core/Parallel.h"
 #include "platform/image/SampleBlock.h"
-#include "platform/image/View.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 
@@ -186,32 +185,6 @@ TEST( String, FormatAndUtf8 )
    EXPECT_EQ( ( "a" + String( -1 ) + "b" + String( true ) + String( false ) ).ToStdUTF8(), "a-1btruefalse" );
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).Length(), 3u ) << "UTF-8 read as 16-bit characters";
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).ToStdUTF8(), "\xC3\xA9\xF0\x9F\x98\x80" );
-}
-
-TEST_F( HostTest, ViewImageSharesTheHostsPixels )
-{
-   host::View& hv = m_host.CreateView( "v", 3, 2, 3, ColorSpace::RGB, 16, false );
-   View view( hv.Handle() );
-   ImageVariant variant = view.Image();
-   ASSERT_FALSE( variant.IsFloatSample() );
-   ASSERT_EQ( variant.BitsPerSample(), 16 );
-   GenericImage<UInt16PixelTraits>& image = variant.Image<UInt16PixelTraits>();
-   image( 2, 1, 2 ) = 1234;
-   EXPECT_EQ( hv.Samples<uint16_t>( 2 )[5], 1234 );
-
-   // Assignment writes into the host's pixels, converted.
-   GenericImage<DoublePixelTraits> result( 3, 2, ColorSpace::RGB );
-   result = 1.0;
-   image = result;
-   EXPECT_EQ( hv.Samples<uint16_t>( 0 )[0], 65535 );
-   EXPECT_EQ( hv.Samples<uint16_t>( 2 )[5], 65535 );
-
-   // A new geometry goes through the host.
-   GenericImage<DoublePixelTraits> gray( 4, 4, ColorSpace::Gray );
-   image = gray;
-   EXPECT_EQ( hv.Width(), 4 );
-   EXPECT_EQ( hv.NumberOfChannels(), 1 );
-   EXPECT_EQ( image.Width(), 4 );
 }
 
 TEST( File, ExistsAndReadFile )

@@ -292,18 +292,15 @@ TEST_F( ProcessTest, ArgumentsAreParsedByKind )
       const char* parsed; // kind, id, token, items
    };
    const Case cases[] = {
-      { "--interface", "literal|-interface|-interface|" },
       { "-x=-2.5e1", "numeric|x|x=-2.5e1|" },
       { "-x=+3", "numeric|x|x=+3|" },
       { "-x=3a", "string|x|x=3a|" },
       { "-x=", "string|x|x=|" },
       { "-s-", "switch|s|s-|" },
       { "-", "literal|||" },
-      { "img", "items||img|img" },
       { "img->p9", "items||img->p9|img->p9" },
       { "im*", "items||im*|img,im2" },
       { "im?->p1", "items||im?->p1|img->p1,im2->p1" },
-      { "img->*", "items||img->*|img->p1,img->p2" },
       { "*->?2", "items||*->?2|img->p2" },
    };
    for ( const Case& c : cases )
