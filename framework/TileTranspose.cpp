@@ -77,9 +77,8 @@ typedef int32_t v16si __attribute__( ( vector_size( 64 ) ) );
                                                    size_t stride ) noexcept
 {
    const int whole = n & ~15;
-   // Whole cache lines are written past the cache when they can be: nothing
-   // reads them before the network does, and so they need not be read in.
-   const bool lines = reinterpret_cast<uintptr_t>( columns ) % 64 == 0 && stride % 16 == 0;
+   // Plain stores: the tensor is written and read again for every tile, so
+   // it stays in the cache between tiles. Stores past the cache were slower.
    for ( int i0 = 0; i0 < whole; i0 += 16 )
       for ( int q0 = 0; q0 < count; q0 += 16 )
       {
@@ -88,21 +87,10 @@ typedef int32_t v16si __attribute__( ( vector_size( 64 ) ) );
          for ( int k = 0; k < 16; ++k )
             std::memcpy( &a[k], rows[q0 + k] + i0, sizeof a[k] );
          Transpose16( a );
-         if ( lines )
-         {
 #pragma GCC unroll 16
-            for ( int k = 0; k < 16; ++k )
-               __builtin_ia32_movntps512( columns + ( i0 + k ) * stride + q0, a[k] );
-         }
-         else
-         {
-#pragma GCC unroll 16
-            for ( int k = 0; k < 16; ++k )
-               std::memcpy( columns + ( i0 + k ) * stride + q0, &a[k], sizeof a[k] );
-         }
+         for ( int k = 0; k < 16; ++k )
+            std::memcpy( columns + ( i0 + k ) * stride + q0, &a[k], sizeof a[k] );
       }
-   if ( lines )
-      __builtin_ia32_sfence();
    if ( whole < n )
    {
       const float* rest[64];
