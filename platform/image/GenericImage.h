@@ -482,10 +482,23 @@ private:
    void AddScaled( double value, const Rect& rect, int firstChannel, int lastChannel )
    {
       const double v = value * double( P::MaxSampleValue() );
-      ForEachSelectedRow( rect, firstChannel, lastChannel, [v]( sample* row, int n ) {
-         for ( int i = 0; i < n; ++i )
-            row[i] = P::FromScaledValue( double( row[i] ) + v );
-      } );
+      // 8- and 16-bit samples have few enough values to add to each once: a
+      // table lookup per sample gives the same result as the arithmetic.
+      if constexpr ( !P::IsFloatSample() && sizeof( sample ) <= 2 )
+      {
+         std::vector<sample> table( size_t( P::MaxSampleValue() ) + 1 );
+         for ( size_t s = 0; s < table.size(); ++s )
+            table[s] = P::FromScaledValue( double( s ) + v );
+         ForEachSelectedRow( rect, firstChannel, lastChannel, [&table]( sample* row, int n ) {
+            for ( int i = 0; i < n; ++i )
+               row[i] = table[row[i]];
+         } );
+      }
+      else
+         ForEachSelectedRow( rect, firstChannel, lastChannel, [v]( sample* row, int n ) {
+            for ( int i = 0; i < n; ++i )
+               row[i] = P::FromScaledValue( double( row[i] ) + v );
+         } );
    }
 
    void ReallocateHostImage( int width, int height, int numberOfChannels, int colorSpace )
