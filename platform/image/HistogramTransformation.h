@@ -59,9 +59,9 @@ public:
    }
 
    // Applies the transformation to the image's selected rectangle and
-   // channels. Rows are shared among worker threads; each sample's result is
-   // the same whatever the thread count. Progress goes to the image's status
-   // monitor when it has a callback.
+   // channels. Rows of samples computed one by one are shared among worker
+   // threads; each sample's result is the same whatever the thread count.
+   // Progress goes to the image's status monitor when it has a callback.
    template <class P>
    void Apply( GenericImage<P>& image ) const;
 
@@ -115,7 +115,7 @@ void HistogramTransformation::Apply( GenericImage<P>& image ) const
       for ( int y0 = r.y0; y0 < r.y1; y0 += blockRows )
       {
          const int rows = std::min( blockRows, r.y1 - y0 );
-         ParallelFor( size_t( rows ), 16, [&]( size_t first, size_t end ) {
+         auto transform = [&]( size_t first, size_t end ) {
             for ( size_t k = first; k < end; ++k )
             {
                sample* row = image.ScanLine( y0 + int( k ), c );
@@ -126,7 +126,13 @@ void HistogramTransformation::Apply( GenericImage<P>& image ) const
                   for ( int x = r.x0; x < r.x1; ++x )
                      row[x] = P::ToSample( Transform( P::FromSample( row[x] ) ) );
             }
-         } );
+         };
+         // A table lookup per sample goes as fast as memory on one thread:
+         // more threads would add only their start-up.
+         if constexpr ( useTable )
+            transform( 0, size_t( rows ) );
+         else
+            ParallelFor( size_t( rows ), 16, transform );
          if ( report )
             status += size_t( rows );
       }
