@@ -12,24 +12,11 @@
 namespace
 {
 
-std::string Declared( host::Host& h )
-{
-   std::string ids;
-   for ( const auto& p : h.Processes().Processes() )
-   {
-      ids += p->Id() + ":";
-      for ( const host::Parameter& parameter : p->Parameters() )
-         ids += " " + parameter.id;
-   }
-   return ids;
-}
-
 // Each case on a fresh copy of the module file, which starts without a module
 // object. Before initialisation the module has no console: refusals go to
 // standard error; after it, to the host's console.
 TEST( ModuleHost, InstallationAndInitialisation )
 {
-   const std::string velqora = "Velqora: linear model amount shadows_clipping target_background";
    const std::string noModuleObject =
       "*** Error: Module metadata not available. Please instantiate a MetaModule descendent class upon module installation.";
    const struct
@@ -39,17 +26,17 @@ TEST( ModuleHost, InstallationAndInitialisation )
       std::vector<int> installResults;
       uint32_t apiVersion;
       int32_t initialized;
-      std::string declared;
+      size_t declared; // processes; what they are is checked through velqora-host's listing
       std::string standardError, console;
    } cases[] = {
-      { "full install", { 0 }, { 0 }, HOST_API_VERSION, 0, velqora, "", "" },
-      { "module only", { 1 }, { 0 }, HOST_API_VERSION, 0, "", "", "" },
-      { "negative mode", { -1 }, { 0 }, HOST_API_VERSION, 0, "", "", "" },
-      { "other mode", { 7 }, { 0 }, HOST_API_VERSION, 0, "", "", "" },
-      { "second module object", { 0, 0 }, { 0, 1 }, HOST_API_VERSION, 0, velqora,
+      { "full install", { 0 }, { 0 }, HOST_API_VERSION, 0, 1, "", "" },
+      { "module only", { 1 }, { 0 }, HOST_API_VERSION, 0, 0, "", "" },
+      { "negative mode", { -1 }, { 0 }, HOST_API_VERSION, 0, 0, "", "" },
+      { "other mode", { 7 }, { 0 }, HOST_API_VERSION, 0, 0, "", "" },
+      { "second module object", { 0, 0 }, { 0, 1 }, HOST_API_VERSION, 0, 1,
         "*** Error: MetaModule: Module redefinition not allowed", "" },
-      { "old host", { 0 }, { 0 }, HOST_API_VERSION_MINIMUM - 1, 1, "", "", "" },
-      { "not installed", {}, {}, HOST_API_VERSION, 1, "", "", noModuleObject },
+      { "old host", { 0 }, { 0 }, HOST_API_VERSION_MINIMUM - 1, 1, 0, "", "" },
+      { "not installed", {}, {}, HOST_API_VERSION, 1, 0, "", noModuleObject },
    };
    for ( const auto& c : cases )
    {
@@ -61,7 +48,7 @@ TEST( ModuleHost, InstallationAndInitialisation )
          EXPECT_EQ( module->Install( c.installs[i] ), c.installResults[i] );
       const std::string standardError = testing::internal::GetCapturedStderr();
       EXPECT_EQ( module->Initialize( c.apiVersion ), c.initialized );
-      EXPECT_EQ( Declared( h ), c.declared );
+      EXPECT_EQ( h.Processes().Processes().size(), c.declared );
       EXPECT_NE( standardError.find( c.standardError ), std::string::npos ) << standardError;
       EXPECT_NE( h.GetConsole().Transcript().find( c.console ), std::string::npos ) << h.GetConsole().Transcript();
    }

@@ -41,13 +41,6 @@ protected:
       VelqoraEngine::Apply<P>( variant.Image<P>(), view, instance );
    }
 
-   // Runs as the host would: a failure is reported, not thrown.
-   template <class P>
-   bool RunAsHost( host::View& v, const VelqoraInstance& instance )
-   {
-      return HostCall( [&] { Run<P>( v, instance ); } );
-   }
-
    template <class P>
    std::string Failure( host::View& v, const VelqoraInstance& instance )
    {
@@ -256,7 +249,8 @@ TEST_F( EngineTest, AbortDuringTheTileLoopShowsNothingAndRestores )
             std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
          HostConsole().RequestAbort();
       } );
-      const bool completed = RunAsHost<FloatPixelTraits>( v, Instance( linear ) );
+      // Run as the host runs it: a failure is reported, not thrown.
+      const bool completed = HostCall( [&] { Run<FloatPixelTraits>( v, Instance( linear ) ); } );
       stop = true;
       user.join();
       EXPECT_FALSE( completed );
