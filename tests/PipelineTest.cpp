@@ -80,6 +80,34 @@ TEST_F( PipelineTest, RunsEqualTheStraightforwardPipelineBitForBit )
       } );
 }
 
+// 8- and 16-bit samples are stretched in one pass through a table: every
+// sample value must end as the subtraction and then the transformation leave it.
+TEST_F( PipelineTest, SmallIntegerStretchEqualsTheSubtractionThenTheTransformation )
+{
+   auto check = [&]<class P>( P, host_stf stf ) {
+      host::View& v = PatternView<P>( 512, 512, ColorSpace::Gray, stf );
+      auto* samples = v.Samples<typename P::sample>( 0 );
+      for ( size_t i = 0; i < 512 * 512; ++i )
+         samples[i] = typename P::sample( i % ( size_t( P::MaxSampleValue() ) + 1 ) );
+      View view( v.Handle() );
+      ImageVariant variant = view.Image();
+      GenericImage<P>& image = variant.Image<P>();
+      GenericImage<P> expected = GenericImage<P>::OwnedCopy( image );
+      DLModelBase m = reference::SystemModel( image );
+      view.GetScreenTransferFunctions( m.stf );
+      m.StretchImage( image, view );
+      expected.Subtract( stf.c0 );
+      HistogramTransformation( stf.m, 0, 1, 0, 1 ) >> expected;
+      EXPECT_EQ( std::memcmp( image.PixelData( 0 ), expected.PixelData( 0 ), image.NumberOfPixels() * sizeof( typename P::sample ) ), 0 )
+         << P::BitsPerSample() << " bits, m " << stf.m;
+   };
+   for ( const host_stf& stf : { host_stf{ 0.2, 0.1, 1, 0, 1 }, host_stf{ 0.5, 0.3, 1, 0, 1 } } )
+   {
+      check( UInt8PixelTraits(), stf );
+      check( UInt16PixelTraits(), stf );
+   }
+}
+
 // ---------------------------------------------------------------------------
 // ValidateFiniteImage
 
