@@ -6,7 +6,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(g++ cmake make libgtest-dev libgmock-dev python3 python3-pip unzip valgrind binutils
-          pkg-config libcfitsio-dev libtiff-dev libxpm-dev)
+          pkg-config libcfitsio-dev libtiff-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
