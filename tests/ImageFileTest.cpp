@@ -341,6 +341,7 @@ TEST_F( ImageFileTest, SavingNeverReplacesAFileUnlessTold )
    host::ImageData rgba = Pattern( 8, 8, 4, 8, false, 3 );
    Save( first, "a.tif" );
    Save( first, "b.fits" );
+   fs::create_directory( PathOf( "dir.fits" ) );
    const std::string before = Contents( PathOf( "a.tif" ) );
    const struct
    {
@@ -354,17 +355,18 @@ TEST_F( ImageFileTest, SavingNeverReplacesAFileUnlessTold )
       { "c.png", &second, true, ": unknown file type; the name must end in .fits, .fit, .fts, .tif or .tiff" },
       { "d.fits", &rgba, false, ": FITS files are written with 1 or 3 channels; the image has 4" },
       { "missing/e.fits", &second, false, ": cannot create a temporary file beside it: No such file or directory" },
+      { "dir.fits", &second, true, ": cannot rename the written file to it: Is a directory" },
    };
    for ( const auto& r : refusals )
       EXPECT_EQ( ErrorOf( [&] { Save( *r.image, r.name, r.overwrite ); } ), PathOf( r.name ) + r.message );
    EXPECT_EQ( Contents( PathOf( "a.tif" ) ), before );
-   EXPECT_EQ( Files(), ( std::vector<std::string>{ "a.tif", "b.fits" } ) );
+   EXPECT_EQ( Files(), ( std::vector<std::string>{ "a.tif", "b.fits", "dir.fits" } ) );
 
    Save( second, "a.tif", true );
    ExpectSameImage( host::ReadImageFile( PathOf( "a.tif" ) ), second, "replaced" );
    Save( rgba, "rgba.tiff" );
    ExpectSameImage( host::ReadImageFile( PathOf( "rgba.tiff" ) ), rgba, "alpha kept" );
-   EXPECT_EQ( Files(), ( std::vector<std::string>{ "a.tif", "b.fits", "rgba.tiff" } ) );
+   EXPECT_EQ( Files(), ( std::vector<std::string>{ "a.tif", "b.fits", "dir.fits", "rgba.tiff" } ) );
 }
 
 } // namespace
