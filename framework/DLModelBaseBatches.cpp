@@ -32,7 +32,7 @@ inline int Mirror( int q, int size ) noexcept
 // Samples as the padded image holds them, 64-bit values, narrowed to float.
 // Compiled also for newer processors, chosen at run time.
 template <class P>
-[[gnu::target_clones( "avx512f", "avx2", "default" )]] void ToFloats( const typename P::sample* s, int n,
+[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void ToFloats( const typename P::sample* s, int n,
                                                                      float* out )
 {
    for ( int i = 0; i < n; ++i )

@@ -35,7 +35,7 @@ inline float Stored( double cur ) noexcept
 // The weighted addition of one output channel to a row of sums, columns
 // [from, to): the sums before `fresh` already hold earlier tiles' additions,
 // the others none yet (their sum starts from 0).
-[[gnu::target_clones( "avx512f", "avx2", "default" )]] void AccumulateRow( float* sums, const float* s,
+[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void AccumulateRow( float* sums, const float* s,
                                                                          const double* w, int from, int fresh,
                                                                          int to )
 {
@@ -46,7 +46,7 @@ inline float Stored( double cur ) noexcept
 }
 
 // A grayscale pixel receives the three output channels in order, each a third.
-[[gnu::target_clones( "avx512f", "avx2", "default" )]] void AccumulateGrayRow( float* sums, const float* s0,
+[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void AccumulateGrayRow( float* sums, const float* s0,
                                                                              const float* s1, const float* s2,
                                                                              const double* w, int from, int fresh,
                                                                              int to )

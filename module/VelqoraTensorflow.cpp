@@ -108,7 +108,7 @@ inline typename P::sample MixSample( float denoised, double kept, double amount,
 // when a destretched sample was not finite. Compiled also for newer
 // processors, chosen at run time; the arithmetic is the same in every version.
 template <class P, bool Linear, bool Transfer>
-[[gnu::target_clones( "avx512f", "avx2", "default" )]] bool MixRow( typename P::sample* out,
+[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] bool MixRow( typename P::sample* out,
                                                                   const typename P::sample* source,
                                                                   const double* kept, const float* denoised, int n,
                                                                   double amount, double m, double c0 )
