@@ -1,5 +1,6 @@
 #include "framework/TileAccumulator.h"
 
+#include "framework/TileSums.h"
 #include "framework/TileTranspose.h"
 #include "platform/core/Exception.h"
 
@@ -21,44 +22,6 @@ constexpr int RowBlock = 16;
 // Band rows are padded so that the rows of one block do not all fall into
 // the same cache sets.
 constexpr int RowPadding = 16;
-
-// Narrowed to float and clamped to [0, 1], as every partial sum is stored.
-// Selects rather than branches, so that a row of sums vectorises.
-inline float Stored( double cur ) noexcept
-{
-   float f = float( cur );
-   f = f < 0.0f ? 0.0f : f;
-   f = f > 1.0f ? 1.0f : f;
-   return f;
-}
-
-// The weighted addition of one output channel to a row of sums, columns
-// [from, to): the sums before `fresh` already hold earlier tiles' additions,
-// the others none yet (their sum starts from 0).
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void AccumulateRow( float* sums, const float* s,
-                                                                         const double* w, int from, int fresh,
-                                                                         int to )
-{
-   for ( int k = from; k < fresh; ++k )
-      sums[k] = Stored( double( sums[k] ) + double( s[k] ) * w[k] );
-   for ( int k = fresh; k < to; ++k )
-      sums[k] = Stored( 0.0 + double( s[k] ) * w[k] );
-}
-
-// A grayscale pixel receives the three output channels in order, each a third.
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void AccumulateGrayRow( float* sums, const float* s0,
-                                                                             const float* s1, const float* s2,
-                                                                             const double* w, int from, int fresh,
-                                                                             int to )
-{
-   for ( int k = from; k < to; ++k )
-   {
-      double cur = k < fresh ? double( sums[k] ) : 0.0;
-      cur = double( Stored( cur + ( double( s0[k] ) * w[k] ) / 3.0 ) );
-      cur = double( Stored( cur + ( double( s1[k] ) * w[k] ) / 3.0 ) );
-      sums[k] = Stored( cur + ( double( s2[k] ) * w[k] ) / 3.0 );
-   }
-}
 
 } // namespace
 

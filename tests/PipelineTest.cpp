@@ -3,6 +3,7 @@
 #include "HostFixture.h"
 #include "ReferencePipeline.h"
 
+#include "framework/TileSums.h"
 #include "module/VelqoraTensorflow.h"
 #include "tests/ErrorOf.h"
 #include "tests/InstalledModule.h"
@@ -13,7 +14,9 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace pcl;
 
@@ -105,6 +108,43 @@ TEST_F( PipelineTest, SmallIntegerStretchEqualsTheSubtractionThenTheTransformati
    {
       check( UInt8PixelTraits(), stf );
       check( UInt16PixelTraits(), stf );
+   }
+}
+
+// The grayscale accumulation's vector loop against the portable one, on
+// values the identity network never gives: negative, above 1, negative zero,
+// subnormal and huge, with every split of carried and fresh sums.
+TEST( TileSums, GrayVectorLoopEqualsThePortableOne )
+{
+   if ( !project_pelk::detail::HasAvx512() )
+      GTEST_SKIP() << "no AVX-512 here";
+   const float edges[] = { 0.0f, -0.0f, 1.0f, 1.0000001f, 0.99999994f, -1e-30f, 1e-45f, -1e-45f, 1e-40f,
+                           3.0e38f, -3.0e38f, 0.5f, -0.25f, 2.0f };
+   std::mt19937 random( 7 );
+   std::uniform_real_distribution<float> uniform( -0.5f, 1.5f );
+   auto value = [&] { return random() % 3 == 0 ? edges[random() % std::size( edges )] : uniform( random ); };
+   for ( int trial = 0; trial < 2000; ++trial )
+   {
+      const int n = 1 + int( random() % 40 );
+      const int from = int( random() % n ), to = from + int( random() % ( n - from + 1 ) );
+      const int fresh = int( random() % ( n + 3 ) ) - 1;
+      std::vector<float> s[3], sums( n );
+      std::vector<double> w( n );
+      for ( auto& channel : s )
+         for ( int k = 0; k < n; ++k )
+            channel.push_back( value() );
+      for ( int k = 0; k < n; ++k )
+      {
+         sums[k] = random() % 5 == 0 ? -0.0f : uniform( random ) / 1.5f;
+         w[k] = random() % 2 ? double( random() % 1025 ) / 1024 : double( uniform( random ) ) / 1.5;
+      }
+      std::vector<float> vector = sums;
+      project_pelk::detail::AccumulateGrayRowPortable( sums.data(), s[0].data(), s[1].data(), s[2].data(), w.data(),
+                                                       from, fresh, to );
+      project_pelk::detail::AccumulateGrayRowAvx512( vector.data(), s[0].data(), s[1].data(), s[2].data(), w.data(),
+                                                     from, fresh, to );
+      ASSERT_EQ( std::memcmp( sums.data(), vector.data(), n * sizeof( float ) ), 0 )
+         << "trial " << trial << ": columns " << from << " to " << to << ", fresh from " << fresh;
    }
 }
 

@@ -1,0 +1,36 @@
+#ifndef VELQORA_TILE_SUMS_H
+#define VELQORA_TILE_SUMS_H
+
+namespace project_pelk
+{
+
+// The weighted additions of the network's output to a row of sums, as the
+// model base's accumulation defines them: every partial sum is narrowed to
+// float and clamped to [0, 1] before the next is added. Columns [from, to):
+// the sums before `fresh` already hold earlier tiles' additions, the others
+// none yet (their sum starts from 0).
+
+// One output channel, weights `w`.
+void AccumulateRow( float* sums, const float* s, const double* w, int from, int fresh, int to ) noexcept;
+
+// A grayscale pixel receives the three output channels in order, each a third.
+void AccumulateGrayRow( float* sums, const float* s0, const float* s1, const float* s2, const double* w, int from,
+                        int fresh, int to ) noexcept;
+
+namespace detail
+{
+
+// The two ways AccumulateGrayRow has, for the tests that compare them: the
+// portable loop, and the one for processors with AVX-512 (x86-64-v4), which
+// may be called only where HasAvx512() holds.
+bool HasAvx512() noexcept;
+void AccumulateGrayRowPortable( float* sums, const float* s0, const float* s1, const float* s2, const double* w,
+                                int from, int fresh, int to ) noexcept;
+void AccumulateGrayRowAvx512( float* sums, const float* s0, const float* s1, const float* s2, const double* w,
+                              int from, int fresh, int to ) noexcept;
+
+} // detail
+
+} // project_pelk
+
+#endif
