@@ -1,5 +1,7 @@
 #include "framework/TileSums.h"
 
+#include "framework/Avx512.h"
+
 #include <algorithm>
 
 // GCC 12 takes the undefined vector that its conversion intrinsics start
@@ -72,7 +74,7 @@ inline float Stored( double cur ) noexcept
 void AccumulateGrayRow( float* sums, const float* s0, const float* s1, const float* s2, const double* w, int from,
                         int fresh, int to ) noexcept
 {
-   if ( detail::HasAvx512() )
+   if ( HasAvx512() )
       detail::AccumulateGrayRowAvx512( sums, s0, s1, s2, w, from, fresh, to );
    else
       detail::AccumulateGrayRowPortable( sums, s0, s1, s2, w, from, fresh, to );
@@ -80,13 +82,6 @@ void AccumulateGrayRow( float* sums, const float* s0, const float* s1, const flo
 
 namespace detail
 {
-
-// Chosen once, at the first call.
-bool HasAvx512() noexcept
-{
-   static const bool has = __builtin_cpu_supports( "x86-64-v4" );
-   return has;
-}
 
 [[gnu::target_clones( "avx2", "default" )]] void AccumulateGrayRowPortable( float* sums, const float* s0,
                                                                          const float* s1, const float* s2,

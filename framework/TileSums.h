@@ -21,9 +21,8 @@ namespace detail
 {
 
 // The two ways AccumulateGrayRow has, for the tests that compare them: the
-// portable loop, and the one for processors with AVX-512 (x86-64-v4), which
-// may be called only where HasAvx512() holds.
-bool HasAvx512() noexcept;
+// portable loop, and the one for processors with AVX-512, which may be called
+// only where HasAvx512() holds.
 void AccumulateGrayRowPortable( float* sums, const float* s0, const float* s1, const float* s2, const double* w,
                                 int from, int fresh, int to ) noexcept;
 void AccumulateGrayRowAvx512( float* sums, const float* s0, const float* s1, const float* s2, const double* w,

@@ -1,5 +1,7 @@
 #include "framework/TileTranspose.h"
 
+#include "framework/Avx512.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -138,18 +140,11 @@ typedef int32_t v16si __attribute__( ( vector_size( 64 ) ) );
    return finite;
 }
 
-// Chosen once, at the first call.
-bool Use512() noexcept
-{
-   static const bool has = __builtin_cpu_supports( "avx512f" );
-   return has;
-}
-
 } // namespace
 
 void RowsToColumns( const float* const* rows, int count, int n, float* columns, size_t stride ) noexcept
 {
-   if ( count % 16 == 0 && count <= 64 && Use512() )
+   if ( count % 16 == 0 && count <= 64 && HasAvx512() )
       RowsToColumns512( rows, count, n, columns, stride );
    else
       RowsToColumnsScalar( rows, count, n, columns, stride );
@@ -157,7 +152,7 @@ void RowsToColumns( const float* const* rows, int count, int n, float* columns, 
 
 bool ColumnsToRows( const float* columns, size_t stride, int count, int n, float* const* rows ) noexcept
 {
-   if ( count % 16 == 0 && count <= 64 && Use512() )
+   if ( count % 16 == 0 && count <= 64 && HasAvx512() )
       return ColumnsToRows512( columns, stride, count, n, rows );
    return ColumnsToRowsScalar( columns, stride, count, n, rows );
 }

@@ -1,7 +1,9 @@
 #include "module/VelqoraTensorflow.h"
 
+#include "framework/Avx512.h"
 #include "framework/FiniteCheck.h"
 #include "framework/TensorflowGuards.h"
+#include "module/StrengthMix.h"
 #include "platform/core/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/image/StandardStatus.h"
@@ -76,173 +78,6 @@ private:
    GenericImage<P>& m_image;
    GenericImage<P> m_original;
    bool m_finite = true;
-};
-
-// The source's side of the strength mix: scaled within its own sample type,
-// as a value in [0, 1].
-template <class P>
-inline double KeptSource( typename P::sample source, double keep ) noexcept
-{
-   return P::FromSample( P::ToSample( keep * P::FromSample( source ) ) );
-}
-
-// One sample of the strength mix (see StrengthMix), given the source's side.
-template <class P, bool Linear, bool Transfer>
-inline typename P::sample MixSample( float denoised, double kept, double amount, double m, double c0,
-                                     uint32_t& bad ) noexcept
-{
-   double d = denoised;
-   if constexpr ( Linear )
-   {
-      if constexpr ( Transfer )
-         d = HistogramTransformation::MTF( m, d );
-      d = d + c0;
-      bad |= project_pelk::NonFinite( d );
-   }
-   d = d < 0.0 ? 0.0 : ( d > 1.0 ? 1.0 : d );
-   return P::ToSample( amount * d + kept );
-}
-
-// One row of the strength mix; `source` may be `out` itself, and `kept`, when
-// not null, holds the source's side for every sample value. Returns false
-// when a destretched sample was not finite. Compiled also for newer
-// processors, chosen at run time; the arithmetic is the same in every version.
-template <class P, bool Linear, bool Transfer>
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] bool MixRow( typename P::sample* out,
-                                                                  const typename P::sample* source,
-                                                                  const double* kept, const float* denoised, int n,
-                                                                  double amount, double m, double c0 )
-{
-   const double keep = 1 - amount;
-   uint32_t bad = 0;
-   // At full strength the source's side is zero (at most a negative zero,
-   // which leaves every sum as it is): the source need not be read. (Tested
-   // on `keep`: known to be 1, the strength would fold into the loop, which
-   // then does not vectorise.)
-   if ( keep == 0.0 )
-   {
-      for ( int k = 0; k < n; ++k )
-         out[k] = MixSample<P, Linear, Transfer>( denoised[k], 0.0, amount, m, c0, bad );
-      return bad == 0;
-   }
-   // Separate loops, so that none needs a run-time test of overlap to vectorise.
-   if constexpr ( !P::IsFloatSample() )
-      if ( kept != nullptr )
-      {
-         for ( int k = 0; k < n; ++k )
-            out[k] = MixSample<P, Linear, Transfer>( denoised[k], kept[source[k]], amount, m, c0, bad );
-         return bad == 0;
-      }
-   if ( source == out )
-      for ( int k = 0; k < n; ++k )
-         out[k] = MixSample<P, Linear, Transfer>( denoised[k], KeptSource<P>( out[k], keep ), amount, m, c0, bad );
-   else
-      for ( int k = 0; k < n; ++k )
-         out[k] = MixSample<P, Linear, Transfer>( denoised[k], KeptSource<P>( source[k], keep ), amount, m, c0, bad );
-   return bad == 0;
-}
-
-// The end of the run for columns whose denoised samples are final: in linear
-// mode each is destretched and checked, then truncated to [0, 1] and mixed by
-// the strength with the source's sample into the image:
-// result = amount × denoised + (1 − amount) × source, with the arithmetic of
-// the three-image form: the source scaled within its own sample type, the
-// denoised value scaled in 64 bits, their sum in 64 bits, stored in the
-// source's type.
-template <class P>
-class StrengthMix
-{
-public:
-   using sample = typename P::sample;
-
-   // `source` is the image itself, or in linear mode the source as it was
-   // before the stretch; `stf` is the stretch to undo, empty in plain mode.
-   StrengthMix( GenericImage<P>& image, const GenericImage<P>& source, double amount,
-                const Array<HistogramTransformation>& stf )
-      : m_image( image )
-      , m_source( source )
-      , m_amount( amount )
-   {
-      for ( size_t c = 0; c < stf.Length() && c < 3; ++c )
-      {
-         // The destretch of each channel: the midtones transfer with balance
-         // 1 - m, applied as a transformation (skipped when it is the
-         // identity), then the shadows clipping point added.
-         const HistogramTransformation ht( 1.0 - stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
-         m_destretch[c] = { !ht.IsIdentityTransformation(), ht.MidtonesBalance(), stf[c].ShadowsClipping() };
-      }
-      m_linear = !stf.IsEmpty();
-      // At full strength the source is not read (see MixRow).
-      m_readsSource = 1 - amount != 0;
-      // 8- and 16-bit samples have few enough values to scale each once.
-      if constexpr ( !P::IsFloatSample() && sizeof( sample ) <= 2 )
-         if ( m_readsSource )
-         {
-            m_kept.resize( size_t( P::MaxSampleValue() ) + 1 );
-            for ( size_t v = 0; v < m_kept.size(); ++v )
-               m_kept[v] = KeptSource<P>( sample( v ), 1 - amount );
-         }
-   }
-
-   void Write( const project_pelk::FinishedColumns& f )
-   {
-      const int n = f.x1 - f.x0;
-      for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
-         for ( int y = f.y0; y < f.y1; ++y )
-         {
-            sample* out = m_image.ScanLine( y, c ) + f.x0;
-            const sample* src = m_source.ScanLine( y, c ) + f.x0;
-            const float* d = f.Row( c, y );
-            if ( !m_linear )
-               Mix<false, false>( out, src, d, n, {} );
-            else if ( m_destretch[c].transfer )
-               Mix<true, true>( out, src, d, n, m_destretch[c] );
-            else
-               Mix<true, false>( out, src, d, n, m_destretch[c] );
-         }
-      // The rows come in blocks, down the image: the next block's, short runs
-      // far apart, are asked for now, to be in cache when they come.
-      const int next = std::min( m_image.Height(), f.y1 + ( f.y1 - f.y0 ) );
-      for ( int c = 0; c < m_image.NumberOfChannels(); ++c )
-         for ( int y = f.y1; y < next; ++y )
-         {
-            const char* out = reinterpret_cast<const char*>( m_image.ScanLine( y, c ) + f.x0 );
-            const char* src = reinterpret_cast<const char*>( m_source.ScanLine( y, c ) + f.x0 );
-            for ( size_t b = 0; b < n * sizeof( sample ); b += 64 )
-            {
-               __builtin_prefetch( out + b, 1 );
-               if ( src != out && m_readsSource )
-                  __builtin_prefetch( src + b );
-            }
-         }
-   }
-
-   // False when a destretched sample was not finite.
-   bool AllFinite() const noexcept { return !m_nonFinite; }
-
-private:
-   struct Destretch
-   {
-      bool transfer = false;
-      double m = 0.5, c0 = 0;
-   };
-
-   template <bool Linear, bool Transfer>
-   void Mix( sample* out, const sample* src, const float* denoised, int n, const Destretch& ds ) noexcept
-   {
-      if ( !MixRow<P, Linear, Transfer>( out, src, m_kept.empty() ? nullptr : m_kept.data(), denoised, n, m_amount,
-                                         ds.m, ds.c0 ) )
-         m_nonFinite = true;
-   }
-
-   GenericImage<P>& m_image;
-   const GenericImage<P>& m_source;
-   double m_amount;
-   bool m_linear = false;
-   bool m_readsSource = true;
-   Destretch m_destretch[3];
-   std::vector<double> m_kept; // the source's side by sample value, for small integer samples
-   bool m_nonFinite = false;
 };
 
 // A parameter value that would destroy the image instead of denoising it.
@@ -345,7 +180,7 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    // In linear mode the source side of the mix is the source as it was: its
    // stretch and destretch would clip its shadows and round it twice.
    StrengthMix<P> mix( image, linear ? restorer.Original() : image, amount,
-                       linear ? stf : Array<HistogramTransformation>() );
+                       linear ? stf : Array<HistogramTransformation>(), project_pelk::HasAvx512() );
    project_pelk::TileAccumulator output( geometry, numberOfChannels,
                                          [&mix]( const project_pelk::FinishedColumns& f ) { mix.Write( f ); } );
 
