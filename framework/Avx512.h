@@ -1,6 +1,13 @@
 #ifndef VELQORA_AVX512_H
 #define VELQORA_AVX512_H
 
+// The intrinsics that code is written with. GCC 12 takes the undefined vector
+// that its conversion intrinsics start from for an uninitialised variable.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
 namespace project_pelk
 {
 

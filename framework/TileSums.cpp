@@ -4,11 +4,6 @@
 
 #include <algorithm>
 
-// GCC 12 takes the undefined vector that its conversion intrinsics start
-// from for an uninitialised variable.
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-
 namespace project_pelk
 {
 

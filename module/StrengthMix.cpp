@@ -1,15 +1,11 @@
 #include "module/StrengthMix.h"
 
+#include "framework/Avx512.h"
 #include "framework/FiniteCheck.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
-
-// GCC 12 takes the undefined vector that its conversion intrinsics start
-// from for an uninitialised variable.
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
 
 namespace pcl
 {
