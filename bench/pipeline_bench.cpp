@@ -11,7 +11,7 @@
 
 #include "framework/DLModelBase.h"
 #include "host/Host.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 #include "platform/image/View.h"
 
 #include <algorithm>

@@ -33,7 +33,7 @@
 #include "module/VelqoraModule.h"
 #include "module/VelqoraProcess.h"
 #include "module/VelqoraTensorflow.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 #include "tools/GraphWriter.h"
 
 #include <algorithm>

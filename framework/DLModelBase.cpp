@@ -1,7 +1,7 @@
 #include "framework/DLModelBase.h"
 
 #include "platform/image/ColorSpace.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 
 namespace pcl

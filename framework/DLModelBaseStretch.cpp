@@ -1,6 +1,6 @@
 #include "framework/DLModelBase.h"
 
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/image/StatusMonitor.h"
 

@@ -2,7 +2,7 @@
 
 #include "framework/TensorflowGuards.h"
 #include "platform/core/Array.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/core/File.h"
 

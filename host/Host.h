@@ -7,7 +7,7 @@
 #include "host/HostProcesses.h"
 #include "host/HostView.h"
 #include "host/HostWindow.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 #include "platform/core/Utf16.h"
 
 #include <memory>

@@ -3,7 +3,7 @@
 
 // The host functions for processes, image windows and views that the host
 // hands to a module by name (see HOST_API_FUNCTIONS).
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace host
 {

@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_CONTROLS_H
 #define VELQORA_HOST_CONTROLS_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <map>
 #include <memory>

@@ -3,7 +3,7 @@
 
 #include "host/HostControls.h"
 #include "host/HostProcesses.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <memory>
 #include <string>

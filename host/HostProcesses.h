@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_PROCESSES_H
 #define VELQORA_HOST_PROCESSES_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_TOOL_H
 #define VELQORA_HOST_TOOL_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <atomic>
 #include <map>

@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_VIEW_H
 #define VELQORA_HOST_VIEW_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_IMAGE_FILE_H
 #define VELQORA_HOST_IMAGE_FILE_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <cstddef>
 #include <string>

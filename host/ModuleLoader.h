@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_MODULE_LOADER_H
 #define VELQORA_HOST_MODULE_LOADER_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "module/VelqoraParameters.h"
 #include "module/VelqoraTensorflow.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/image/StandardStatus.h"
 #include "platform/image/View.h"
 

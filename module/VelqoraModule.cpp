@@ -2,8 +2,8 @@
 
 #include "module/VelqoraInterface.h"
 #include "module/VelqoraProcess.h"
-#include "platform/module/HostCall.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostCall.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace pcl
 {

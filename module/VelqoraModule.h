@@ -1,7 +1,7 @@
 #ifndef VELQORA_MODULE_H
 #define VELQORA_MODULE_H
 
-#include "platform/module/MetaModule.h"
+#include "platform/metamodule/MetaModule.h"
 
 #include <cstdint>
 

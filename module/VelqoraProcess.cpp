@@ -3,7 +3,7 @@
 #include "module/VelqoraIcon.h"
 #include "module/VelqoraInstance.h"
 #include "module/VelqoraParameters.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/image/ImageWindow.h"
 #include "platform/image/View.h"

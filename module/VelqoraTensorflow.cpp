@@ -4,7 +4,7 @@
 #include "framework/FiniteCheck.h"
 #include "framework/TensorflowGuards.h"
 #include "module/StrengthMix.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/image/StandardStatus.h"
 #include "platform/image/StatusMonitor.h"

@@ -3,7 +3,7 @@
 
 #include "host/Host.h"
 #include "platform/image/ColorSpace.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // enters the module.
 #include "HostFixture.h"
 
-#include "platform/module/HostCall.h"
+#include "platform/boundary/HostCall.h"
 #include "platform/image/StandardStatus.h"
 #include "platform/image/StatusMonitor.h"
 #include "platform/image/View.h"

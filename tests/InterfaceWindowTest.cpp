@@ -3,7 +3,7 @@
 #include "tests/ModuleCopy.h"
 
 #include "module/VelqoraInterface.h"
-#include "platform/module/ModuleEntry.h"
+#include "platform/metamodule/ModuleEntry.h"
 #include "tests/HostFixture.h"
 
 

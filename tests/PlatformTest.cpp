@@ -2,7 +2,7 @@
 // transformations, strings, files, threads and memory. Views are in
 // HostServicesTest.
 #include "platform/image/ColorSpace.h"
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/File.h"
 #include "platform/image/GenericImage.h"
 #include "platform/image/HistogramTransformation.h"

@@ -6,7 +6,7 @@
 #include "module/VelqoraParameters.h"
 #include "platform/image/ColorSpace.h"
 #include "platform/image/View.h"
-#include "platform/module/ModuleEntry.h"
+#include "platform/metamodule/ModuleEntry.h"
 #include "platform/process/Argument.h"
 #include "tests/ErrorOf.h"
 #include "tests/InstalledModule.h"

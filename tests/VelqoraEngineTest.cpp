@@ -5,7 +5,7 @@
 
 #include "module/VelqoraTensorflow.h"
 #include "tests/InstalledModule.h"
-#include "platform/module/HostCall.h"
+#include "platform/boundary/HostCall.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"

@@ -1,6 +1,6 @@
 #include "platform/controls/ComboBox.h"
 
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 namespace pcl
 {

@@ -1,8 +1,8 @@
 #include "platform/controls/Control.h"
 
 #include "platform/controls/Sizer.h"
-#include "platform/module/Host.h"
-#include "platform/module/HostCall.h"
+#include "platform/boundary/HostBinding.h"
+#include "platform/boundary/HostCall.h"
 
 namespace pcl
 {

@@ -1,7 +1,7 @@
 #include "platform/controls/Font.h"
 
 #include "platform/controls/UIObject.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 namespace pcl
 {

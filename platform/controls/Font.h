@@ -2,7 +2,7 @@
 #define PCL_FONT_H
 
 #include "platform/core/String.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace pcl
 {

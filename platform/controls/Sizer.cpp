@@ -1,7 +1,7 @@
 #include "platform/controls/Sizer.h"
 
 #include "platform/controls/Control.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 namespace pcl
 {

@@ -1,6 +1,6 @@
 #include "platform/controls/UIObject.h"
 
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #ifndef PCL_UI_OBJECT_H
 #define PCL_UI_OBJECT_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace pcl
 {

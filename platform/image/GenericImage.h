@@ -4,7 +4,7 @@
 #include "platform/core/Array.h"
 #include "platform/image/ColorSpace.h"
 #include "platform/core/Exception.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 #include "platform/image/PixelTraits.h"
 #include "platform/image/SampleBlock.h"
 #include "platform/image/StatusMonitor.h"

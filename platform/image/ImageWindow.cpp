@@ -1,6 +1,6 @@
 #include "platform/image/ImageWindow.h"
 
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 namespace pcl
 {

@@ -1,6 +1,6 @@
 #include "platform/image/StandardStatus.h"
 
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 
 namespace pcl
 {

@@ -3,7 +3,7 @@
 
 #include "platform/core/Array.h"
 #include "platform/image/HistogramTransformation.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 #include "platform/image/ImageVariant.h"
 #include "platform/core/String.h"
 #include "platform/core/Variant.h"

@@ -1,9 +1,31 @@
 #include "platform/process/MetaObject.h"
 
+#include "platform/core/Exception.h"
+
 #include <algorithm>
 
 namespace pcl
 {
+
+namespace
+{
+
+// Zero-initialised: nothing runs at load time.
+MetaObject* g_root = nullptr;
+
+} // namespace
+
+MetaObject* MetaObject::Root() noexcept
+{
+   return g_root;
+}
+
+MetaObject::MetaObject( AsRoot ) : m_parent( nullptr )
+{
+   if ( g_root != nullptr )
+      throw Error( "MetaModule: Module redefinition not allowed" );
+   g_root = this;
+}
 
 MetaObject::MetaObject( MetaObject* parent ) : m_parent( parent )
 {
@@ -18,6 +40,8 @@ MetaObject::~MetaObject()
       delete m_children.back(); // detaches itself
    if ( m_parent != nullptr )
       std::erase( m_parent->m_children, this );
+   if ( g_root == this )
+      g_root = nullptr;
 }
 
 void MetaObject::PerformAPIDefinitions()

@@ -27,6 +27,17 @@ public:
    // Declares the object, then its children, to the host.
    virtual void PerformAPIDefinitions();
 
+   // The root of the tree, the module object, to which processes and
+   // interfaces attach; null until one is made.
+   static MetaObject* Root() noexcept;
+
+protected:
+   // Makes the module object the root; there is one per library.
+   struct AsRoot
+   {
+   };
+   explicit MetaObject( AsRoot );
+
 private:
    MetaObject* m_parent;
    std::vector<MetaObject*> m_children;

@@ -1,7 +1,7 @@
 #include "platform/process/MetaParameter.h"
 
 #include "platform/core/Exception.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 #include "platform/process/MetaProcess.h"
 
 #include <limits>

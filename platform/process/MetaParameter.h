@@ -2,7 +2,7 @@
 #define PCL_META_PARAMETER_H
 
 #include "platform/core/String.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 #include "platform/process/MetaObject.h"
 
 #include <cstddef>

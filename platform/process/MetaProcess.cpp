@@ -1,16 +1,15 @@
 #include "platform/process/MetaProcess.h"
 
 #include "platform/core/Exception.h"
-#include "platform/module/Host.h"
-#include "platform/module/MetaModule.h"
-#include "platform/module/ProcessCallbacks.h"
+#include "platform/boundary/HostBinding.h"
+#include "platform/process/ProcessCallbacks.h"
 
 namespace pcl
 {
 
-MetaProcess::MetaProcess() : MetaObject( Module )
+MetaProcess::MetaProcess() : MetaObject( Root() )
 {
-   if ( Module == nullptr )
+   if ( Root() == nullptr )
       throw Error( "MetaProcess: no module object to attach the process to." );
 }
 

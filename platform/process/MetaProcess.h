@@ -2,7 +2,7 @@
 #define PCL_META_PROCESS_H
 
 #include "platform/core/StringList.h"
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 #include "platform/process/MetaObject.h"
 #include "platform/process/ProcessBase.h"
 

@@ -2,7 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/image/View.h"
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 #include "platform/process/MetaProcess.h"
 
 namespace pcl

@@ -1,17 +1,16 @@
 #include "platform/process/ProcessInterface.h"
 
 #include "platform/core/Exception.h"
-#include "platform/module/Host.h"
-#include "platform/module/InterfaceCallbacks.h"
-#include "platform/module/MetaModule.h"
+#include "platform/boundary/HostBinding.h"
+#include "platform/process/InterfaceCallbacks.h"
 #include "platform/process/MetaProcess.h"
 
 namespace pcl
 {
 
-ProcessInterface::ProcessInterface() : Control( Deferred{} ), MetaObject( Module )
+ProcessInterface::ProcessInterface() : Control( Deferred{} ), MetaObject( Root() )
 {
-   if ( Module == nullptr )
+   if ( Root() == nullptr )
       throw Error( "ProcessInterface: no module object to attach the interface to." );
 }
 

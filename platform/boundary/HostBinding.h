@@ -1,7 +1,7 @@
-#ifndef PCL_HOST_H
-#define PCL_HOST_H
+#ifndef PCL_HOST_BINDING_H
+#define PCL_HOST_BINDING_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace pcl
 {

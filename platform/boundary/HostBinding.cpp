@@ -1,4 +1,4 @@
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 #include "platform/core/Exception.h"
 

@@ -1,7 +1,7 @@
 #ifndef PCL_INTERFACE_CALLBACKS_H
 #define PCL_INTERFACE_CALLBACKS_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 namespace pcl
 {

@@ -1,16 +1,13 @@
-#include "platform/module/MetaModule.h"
-
-#include "platform/core/Exception.h"
+#include "platform/metamodule/MetaModule.h"
 
 namespace pcl
 {
 
 MetaModule* Module = nullptr;
 
-MetaModule::MetaModule() : MetaObject( nullptr )
+// The tree refuses a second root, so Module is set once.
+MetaModule::MetaModule() : MetaObject( AsRoot{} )
 {
-   if ( Module != nullptr )
-      throw Error( "MetaModule: Module redefinition not allowed" );
    Module = this;
 }
 

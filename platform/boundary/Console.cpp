@@ -1,6 +1,6 @@
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 namespace pcl
 {

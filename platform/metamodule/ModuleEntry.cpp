@@ -1,12 +1,12 @@
 // The entry functions that the platform answers for the module. No exception
 // leaves them.
 #include "platform/core/Exception.h"
-#include "platform/module/Host.h"
-#include "platform/module/HostCall.h"
-#include "platform/module/HostInterface.h"
-#include "platform/module/MetaModule.h"
-#include "platform/module/ModuleDescription.h"
-#include "platform/module/ModuleEntry.h"
+#include "platform/boundary/HostBinding.h"
+#include "platform/boundary/HostCall.h"
+#include "platform/boundary/HostInterface.h"
+#include "platform/metamodule/MetaModule.h"
+#include "platform/metamodule/ModuleDescription.h"
+#include "platform/metamodule/ModuleEntry.h"
 
 #include <memory>
 #include <utility>

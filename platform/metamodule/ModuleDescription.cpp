@@ -1,6 +1,6 @@
-#include "platform/module/ModuleDescription.h"
+#include "platform/metamodule/ModuleDescription.h"
 
-#include "platform/module/MetaModule.h"
+#include "platform/metamodule/MetaModule.h"
 
 namespace pcl
 {

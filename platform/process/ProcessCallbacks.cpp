@@ -1,8 +1,8 @@
-#include "platform/module/ProcessCallbacks.h"
+#include "platform/process/ProcessCallbacks.h"
 
 #include "platform/core/StringList.h"
 #include "platform/image/View.h"
-#include "platform/module/HostCall.h"
+#include "platform/boundary/HostCall.h"
 #include "platform/process/MetaParameter.h"
 #include "platform/process/MetaProcess.h"
 #include "platform/process/ProcessImplementation.h"

@@ -1,7 +1,7 @@
 #ifndef PCL_MODULE_ENTRY_H
 #define PCL_MODULE_ENTRY_H
 
-#include "platform/module/HostInterface.h"
+#include "platform/boundary/HostInterface.h"
 
 // The entry functions that the platform answers for the module.
 

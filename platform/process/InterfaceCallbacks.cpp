@@ -1,8 +1,7 @@
-#include "platform/module/InterfaceCallbacks.h"
+#include "platform/process/InterfaceCallbacks.h"
 
 #include "platform/core/Exception.h"
-#include "platform/module/HostCall.h"
-#include "platform/module/MetaModule.h"
+#include "platform/boundary/HostCall.h"
 #include "platform/process/MetaProcess.h"
 #include "platform/process/ProcessImplementation.h"
 #include "platform/process/ProcessInterface.h"
@@ -29,9 +28,10 @@ const ProcessImplementation& AsInstance( module_instance_handle i )
 const MetaProcess& AsProcess( module_process_handle p )
 {
    const auto* process = static_cast<const MetaProcess*>( p );
-   if ( process != nullptr && Module != nullptr )
-      for ( size_t i = 0; i < Module->Length(); ++i )
-         if ( dynamic_cast<const MetaProcess*>( ( *Module )[i] ) == process )
+   const MetaObject* module = MetaObject::Root();
+   if ( process != nullptr && module != nullptr )
+      for ( size_t i = 0; i < module->Length(); ++i )
+         if ( dynamic_cast<const MetaProcess*>( ( *module )[i] ) == process )
             return *process;
    throw Error( "Not a process of this module." );
 }

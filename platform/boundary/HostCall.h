@@ -1,7 +1,7 @@
 #ifndef PCL_HOST_CALL_H
 #define PCL_HOST_CALL_H
 
-#include "platform/core/Console.h"
+#include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 
 #include <exception>

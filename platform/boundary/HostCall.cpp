@@ -1,6 +1,6 @@
-#include "platform/module/HostCall.h"
+#include "platform/boundary/HostCall.h"
 
-#include "platform/module/Host.h"
+#include "platform/boundary/HostBinding.h"
 
 #include <cstdio>
 
