@@ -1,12 +1,12 @@
 #ifndef VELQORA_HOST_HOST_H
 #define VELQORA_HOST_HOST_H
 
-#include "host/HostConsole.h"
-#include "host/HostControls.h"
-#include "host/HostInterfaces.h"
-#include "host/HostProcesses.h"
-#include "host/HostView.h"
-#include "host/HostWindow.h"
+#include "host/terminal/HostConsole.h"
+#include "host/registry/HostControls.h"
+#include "host/registry/InterfaceRegistry.h"
+#include "host/registry/ProcessRegistry.h"
+#include "host/windows/HostView.h"
+#include "host/windows/HostWindow.h"
 #include "platform/boundary/HostInterface.h"
 #include "platform/core/Utf16.h"
 

@@ -1,9 +1,9 @@
 #include "host/HostTool.h"
 
 #include "host/Host.h"
-#include "host/ImageFile.h"
+#include "host/files/ImageFile.h"
 #include "host/LoadedModule.h"
-#include "host/Terminal.h"
+#include "host/terminal/Terminal.h"
 #include "platform/core/Utf16.h"
 
 #include <cctype>

@@ -4,8 +4,8 @@
 #include "host/Host.h"
 #include "host/HostTool.h"
 #include "host/LoadedModule.h"
-#include "host/StderrFilter.h"
-#include "host/Terminal.h"
+#include "host/terminal/StderrFilter.h"
+#include "host/terminal/Terminal.h"
 
 #include <atomic>
 #include <csignal>

@@ -2,9 +2,9 @@
 // files with the module loaded through its entry functions, refusals, and
 // Ctrl-C. Also the console as the terminal shows it.
 #include "ScratchDirectory.h"
-#include "host/ImageFile.h"
-#include "host/SampleType.h"
-#include "host/Terminal.h"
+#include "host/files/ImageFile.h"
+#include "host/files/SampleType.h"
+#include "host/terminal/Terminal.h"
 #include "tools/GraphWriter.h"
 
 #include <gtest/gtest.h>

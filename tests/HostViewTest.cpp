@@ -1,5 +1,5 @@
 // The host's per-channel statistics "Median" and "MAD".
-#include "host/HostView.h"
+#include "host/windows/HostView.h"
 #include "platform/image/ColorSpace.h"
 #include "platform/image/PixelTraits.h"
 

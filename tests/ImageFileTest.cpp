@@ -1,8 +1,8 @@
 // Image files: FITS and TIFF round trips, files written by other programs,
 // and the files the host refuses.
 #include "ScratchDirectory.h"
-#include "host/ImageFile.h"
-#include "host/SampleType.h"
+#include "host/files/ImageFile.h"
+#include "host/files/SampleType.h"
 #include "tests/ErrorOf.h"
 
 #include <fitsio.h>

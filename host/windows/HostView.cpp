@@ -1,6 +1,6 @@
-#include "host/HostView.h"
+#include "host/windows/HostView.h"
 
-#include "host/ChannelStatistics.h"
+#include "host/windows/ChannelStatistics.h"
 
 #include <algorithm>
 #include <cmath>

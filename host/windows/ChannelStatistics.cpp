@@ -1,6 +1,6 @@
-#include "host/ChannelStatistics.h"
+#include "host/windows/ChannelStatistics.h"
 
-#include "host/SampleType.h"
+#include "host/files/SampleType.h"
 #include "platform/core/Parallel.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_WINDOW_H
 #define VELQORA_HOST_WINDOW_H
 
-#include "host/HostView.h"
+#include "host/windows/HostView.h"
 
 #include <memory>
 #include <string>

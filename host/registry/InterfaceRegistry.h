@@ -1,8 +1,8 @@
 #ifndef VELQORA_HOST_INTERFACES_H
 #define VELQORA_HOST_INTERFACES_H
 
-#include "host/HostControls.h"
-#include "host/HostProcesses.h"
+#include "host/registry/HostControls.h"
+#include "host/registry/ProcessRegistry.h"
 #include "platform/boundary/HostInterface.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "host/HostProcesses.h"
+#include "host/registry/ProcessRegistry.h"
 
 #include "host/Host.h"
 #include "platform/core/Utf16.h"

@@ -1,4 +1,4 @@
-#include "host/StderrFilter.h"
+#include "host/terminal/StderrFilter.h"
 
 #include <cctype>
 #include <string>

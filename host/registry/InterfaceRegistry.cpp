@@ -1,4 +1,4 @@
-#include "host/HostInterfaces.h"
+#include "host/registry/InterfaceRegistry.h"
 
 #include "host/HostGuard.h"
 

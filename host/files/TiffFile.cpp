@@ -1,6 +1,6 @@
-#include "host/TiffFile.h"
+#include "host/files/TiffFile.h"
 
-#include "host/SampleType.h"
+#include "host/files/SampleType.h"
 
 #include <tiffio.h>
 
@@ -176,7 +176,7 @@ ImageData ReadTiffFile( const std::string& path )
             }
    } );
 
-   detail::BringIntoRange( image, isSigned, path );
+   BringIntoRange( image, isSigned, path );
    return image;
 }
 

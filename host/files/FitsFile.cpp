@@ -1,6 +1,6 @@
-#include "host/FitsFile.h"
+#include "host/files/FitsFile.h"
 
-#include "host/SampleType.h"
+#include "host/files/SampleType.h"
 
 #include <fitsio.h>
 
@@ -185,7 +185,7 @@ ImageData ReadFitsFile( const std::string& path )
    }
    Check( path, status );
 
-   detail::BringIntoRange( image, format.isSigned, path );
+   BringIntoRange( image, format.isSigned, path );
    return image;
 }
 

@@ -1,4 +1,4 @@
-#include "host/HostWindow.h"
+#include "host/windows/HostWindow.h"
 
 #include <algorithm>
 #include <cstring>

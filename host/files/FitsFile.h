@@ -1,7 +1,7 @@
 #ifndef VELQORA_HOST_FITS_FILE_H
 #define VELQORA_HOST_FITS_FILE_H
 
-#include "host/ImageFile.h"
+#include "host/files/ImageData.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "host/Terminal.h"
+#include "host/terminal/Terminal.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "host/HostControls.h"
+#include "host/registry/HostControls.h"
 
 #include "host/HostGuard.h"
 #include "platform/core/Utf16.h"

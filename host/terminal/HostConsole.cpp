@@ -1,6 +1,6 @@
-#include "host/HostConsole.h"
+#include "host/terminal/HostConsole.h"
 
-#include "host/Terminal.h"
+#include "host/terminal/Terminal.h"
 #include "platform/core/Utf16.h"
 
 namespace host

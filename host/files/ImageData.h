@@ -1,5 +1,5 @@
-#ifndef VELQORA_HOST_IMAGE_FILE_H
-#define VELQORA_HOST_IMAGE_FILE_H
+#ifndef VELQORA_HOST_IMAGE_DATA_H
+#define VELQORA_HOST_IMAGE_DATA_H
 
 #include "platform/boundary/HostInterface.h"
 
@@ -40,32 +40,13 @@ private:
    std::vector<void*> m_pointers;
 };
 
-// Reads a FITS or TIFF file, told apart by their first bytes. Signed integer
-// samples are shifted into the unsigned type of the same width; floating-point
-// images with samples outside 0..1 are scaled linearly from
-// [min(0, lowest), max(1, highest)] to [0, 1]; either is told in `conversion`.
-// Throws std::runtime_error naming the file.
-ImageData ReadImageFile( const std::string& path );
-
-// Writes the image to a FITS (.fits, .fit, .fts) or TIFF (.tif, .tiff) file,
-// chosen by the extension, in the image's own sample format; keywords go into
-// a FITS header. The file is written beside the target under a temporary name
-// and renamed when complete; an existing file is replaced only when
-// `overwrite` is set. Throws std::runtime_error naming the file; on failure
-// nothing is left behind.
-void WriteImageFile( const std::string& path, const host_image_desc& image, const std::vector<std::string>& keywords,
-                     bool overwrite );
-
-namespace detail
-{
-
-// Brings the samples of a freshly read image into the platform's ranges (see
-// ReadImageFile); `isSigned` tells that integer samples are two's complement.
-// Throws std::runtime_error naming the file for non-finite floating-point
-// samples.
+// Brings the samples of a freshly read image into the platform's ranges:
+// signed integer samples (`isSigned`: two's complement) are shifted into the
+// unsigned type of the same width; floating-point images with samples outside
+// 0..1 are scaled linearly from [min(0, lowest), max(1, highest)] to [0, 1];
+// either is told in `conversion`. Throws std::runtime_error naming the file
+// for non-finite floating-point samples.
 void BringIntoRange( ImageData& image, bool isSigned, const std::string& path );
-
-} // detail
 
 } // host
 
