@@ -11,6 +11,7 @@
 
 #include "framework/DLModelBase.h"
 #include "host/Host.h"
+#include "host/HostApi.h"
 #include "platform/boundary/HostBinding.h"
 #include "platform/image/View.h"
 
@@ -61,7 +62,7 @@ void Run( const char* title, int colorSpace )
 
    host::Host host;
    BindHost( &host::ResolveHostFunction );
-   host::View& hv = host.CreateView( "bench", width, height, channels, colorSpace, P::BitsPerSample(), P::IsFloatSample() );
+   host::View& hv = host.Windows().CreateView( "bench", width, height, channels, colorSpace, P::BitsPerSample(), P::IsFloatSample() );
    View view( hv.Handle() );
    ImageVariant variant = view.Image();
    GenericImage<P>& image = variant.Image<P>();

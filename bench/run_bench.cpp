@@ -30,6 +30,7 @@
 #include "framework/TensorflowGuards.h"
 #include "framework/TileGeometry.h"
 #include "host/Host.h"
+#include "host/HostApi.h"
 #include "module/VelqoraModule.h"
 #include "module/VelqoraProcess.h"
 #include "module/VelqoraTensorflow.h"
@@ -213,7 +214,7 @@ struct Scene
       parameters.width = k.networkWidth;
       project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb", k.graph, parameters );
       BindHost( &TimingResolver );
-      view = &host.CreateView( "bench", width, height, k.Channels(), k.colorSpace, k.bits, k.isFloat );
+      view = &host.Windows().CreateView( "bench", width, height, k.Channels(), k.colorSpace, k.bits, k.isFloat );
       DispatchPixelType( k.isFloat, k.bits, [&]( auto type ) { Fill<typename decltype( type )::type>( *view ); } );
    }
    ~Scene() { UnbindHost(); }

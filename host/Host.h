@@ -5,8 +5,7 @@
 #include "host/registry/HostControls.h"
 #include "host/registry/InterfaceRegistry.h"
 #include "host/registry/ProcessRegistry.h"
-#include "host/windows/HostView.h"
-#include "host/windows/HostWindow.h"
+#include "host/windows/WindowRegistry.h"
 #include "platform/boundary/HostInterface.h"
 #include "platform/core/Utf16.h"
 
@@ -35,26 +34,7 @@ public:
    Console& GetConsole() noexcept { return m_console; }
    Controls& GetControls() noexcept { return m_controls; }
 
-   // Opens an image window whose main view is a new view with this
-   // identifier, and makes it the active window.
-   View& CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
-                     int bitsPerSample, bool isFloatSample, bool isComplexSample = false );
-   // A preview of the image window `imageId`, full identifier "image->preview".
-   View& CreatePreview( const std::string& imageId, const std::string& previewId, int x0, int y0, int width,
-                        int height );
-   // A main view or a preview by its full identifier; null when none.
-   View* FindView( const std::string& fullId ) noexcept;
-   // Closes a preview, or the image window of a main view with its previews.
-   void CloseView( const std::string& fullId );
-   // Every view, window by window, each main view before its previews.
-   std::vector<View*> Views() const;
-
-   // The active image window; null when none is open.
-   ImageWindow* ActiveWindow() const noexcept { return m_active; }
-   ImageWindow* FindWindow( const View& view ) const noexcept;
-   // Makes the view current in its window, and that window active.
-   void SelectView( const std::string& fullId );
-
+   WindowRegistry& Windows() noexcept { return m_windows; }
    ProcessRegistry& Processes() noexcept { return m_processes; }
    InterfaceRegistry& Interfaces() noexcept { return m_interfaces; }
 
@@ -68,19 +48,11 @@ public:
 private:
    Console m_console;
    Controls m_controls;
-   std::vector<std::unique_ptr<ImageWindow>> m_windows;
-   ImageWindow* m_active = nullptr;
-   ProcessRegistry m_processes;
+   WindowRegistry m_windows;
+   ProcessRegistry m_processes{ m_console };
    InterfaceRegistry m_interfaces;
    std::thread::id m_rootThread;
 };
-
-// Hands out the host's C functions by name; null for an unknown name.
-extern "C" void* ResolveHostFunction( const char* name );
-
-// A text handed over the module boundary, where null stands for the empty text.
-std::string Text( const char* s );
-std::string Text( const char16_t* s );
 
 } // host
 

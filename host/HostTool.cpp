@@ -163,9 +163,9 @@ void HostTool::Say( const std::string& text )
 
 View& HostTool::CurrentView() const
 {
-   if ( m_host.ActiveWindow() == nullptr )
+   if ( m_host.Windows().ActiveWindow() == nullptr )
       throw std::runtime_error( "there is no image window; open a file first" );
-   return m_host.ActiveWindow()->CurrentView();
+   return m_host.Windows().ActiveWindow()->CurrentView();
 }
 
 Instance& HostTool::TheInstance()
@@ -224,9 +224,9 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
    {
       ImageData image = ReadImageFile( step.args[0] );
       std::string id = IdentifierFromFileName( step.args[0] );
-      for ( int n = 2; m_host.FindView( id ) != nullptr; ++n )
+      for ( int n = 2; m_host.Windows().FindView( id ) != nullptr; ++n )
          id = IdentifierFromFileName( step.args[0] ) + "_" + std::to_string( n );
-      View& view = m_host.CreateView( id, image.width, image.height, image.numberOfChannels, image.colorSpace,
+      View& view = m_host.Windows().CreateView( id, image.width, image.height, image.numberOfChannels, image.colorSpace,
                                       image.bitsPerSample, image.isFloatSample );
       for ( int c = 0; c < image.numberOfChannels; ++c )
       {
@@ -242,7 +242,7 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
          Say( "\033[35m" + id + ": " + image.conversion + "\033[39m\n" );
    }
    else if ( o == "--select" )
-      m_host.SelectView( step.args[0] );
+      m_host.Windows().SelectView( step.args[0] );
    else if ( o == "--stf" )
    {
       View& view = CurrentView();
@@ -295,7 +295,7 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
    else if ( o == "--save" )
    {
       View& view = CurrentView();
-      const ImageWindow* window = m_host.FindWindow( view );
+      const ImageWindow* window = m_host.Windows().FindWindow( view );
       const auto keywords = m_keywords.find( window ? window->MainView().Id() : view.Id() );
       WriteImageFile( step.args[0], view.Describe(),
                       keywords == m_keywords.end() ? std::vector<std::string>() : keywords->second, overwrite );

@@ -1,6 +1,8 @@
 #include "host/LoadedModule.h"
 
 #include "host/Host.h"
+#include "host/HostApi.h"
+#include "host/registry/ModuleText.h"
 #include "platform/core/Utf16.h"
 
 #include <cstdio>

@@ -2,6 +2,7 @@
 #define VELQORA_TESTS_HOST_FIXTURE_H
 
 #include "host/Host.h"
+#include "host/HostApi.h"
 #include "platform/image/ColorSpace.h"
 #include "platform/boundary/HostBinding.h"
 
@@ -32,7 +33,7 @@ protected:
                             double amplitude = 0.45 )
    {
       const int channels = colorSpace == pcl::ColorSpace::Gray ? 1 : 3;
-      host::View& v = m_host.CreateView( "view" + std::to_string( ++m_views ), width, height, channels, colorSpace,
+      host::View& v = m_host.Windows().CreateView( "view" + std::to_string( ++m_views ), width, height, channels, colorSpace,
                                          P::BitsPerSample(), P::IsFloatSample() );
       for ( int c = 0; c < channels; ++c )
       {

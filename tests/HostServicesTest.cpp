@@ -87,7 +87,7 @@ TEST_F( HostServicesTest, StandardStatusAnswersAbortOnlyWhenEnabled )
 
 TEST_F( HostServicesTest, ViewLockRefusals )
 {
-   host::View& hv = m_host.CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
+   host::View& hv = m_host.Windows().CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
    View view( hv.Handle() );
    {
       AutoViewLock lock( view );
@@ -107,7 +107,7 @@ TEST_F( HostServicesTest, ViewLockRefusals )
 
 TEST_F( HostServicesTest, EachThreadReadsItsOwnLastError )
 {
-   host::View& hv = m_host.CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
+   host::View& hv = m_host.Windows().CreateView( "Image01", 4, 4, 1, ColorSpace::Gray, 32, true );
    auto fetch = [&]( const char* id ) {
       int32_t kind = 0;
       size_t count = 0;
@@ -122,7 +122,7 @@ TEST_F( HostServicesTest, EachThreadReadsItsOwnLastError )
 
 TEST_F( HostServicesTest, ViewImageSharesTheHostsPixelsAndDescribesItsFormat )
 {
-   host::View& hv = m_host.CreateView( "v", 3, 2, 3, ColorSpace::RGB, 16, false );
+   host::View& hv = m_host.Windows().CreateView( "v", 3, 2, 3, ColorSpace::RGB, 16, false );
    View view( hv.Handle() );
    ImageVariant variant = view.Image();
    ASSERT_FALSE( variant.IsFloatSample() );
@@ -145,13 +145,13 @@ TEST_F( HostServicesTest, ViewImageSharesTheHostsPixelsAndDescribesItsFormat )
    EXPECT_EQ( hv.NumberOfChannels(), 1 );
    EXPECT_EQ( image.Width(), 4 );
 
-   host::View& hc = m_host.CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
+   host::View& hc = m_host.Windows().CreateView( "c", 600, 500, 2, ColorSpace::Gray, 64, true, true );
    ImageVariant complex = View( hc.Handle() ).Image();
    EXPECT_TRUE( complex.IsComplexSample() );
    EXPECT_TRUE( complex.IsEmpty() );
    EXPECT_TRUE( complex.HasAlphaChannels() );
 
-   host::View& rgb = m_host.CreateView( "r", 600, 500, 3, ColorSpace::RGB, 8, false );
+   host::View& rgb = m_host.Windows().CreateView( "r", 600, 500, 3, ColorSpace::RGB, 8, false );
    ImageVariant bytes = View( rgb.Handle() ).Image();
    EXPECT_EQ( bytes.Image<UInt8PixelTraits>().Height(), 500 );
    EXPECT_THROW( bytes.Image<FloatPixelTraits>(), Error );

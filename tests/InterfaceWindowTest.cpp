@@ -158,7 +158,7 @@ TEST_F( InterfaceWindow, AnImportedInstanceIsShownAndPassedOnWhole )
    EXPECT_EQ( Values(), scripted ) << "the values without controls travel too";
 
    // as a user opens an instance's window
-   ASSERT_TRUE( VelqoraProcess().LaunchInterface( Script( { "amount=0.6" } )->Handle() ) );
+   ASSERT_EQ( host::InstanceLaunchInterface( &VelqoraProcess(), Script( { "amount=0.6" } )->Handle() ), 0 );
    EXPECT_NE( Tree().find( "Edit text=\"0.60\"" ), std::string::npos ) << Tree();
 }
 

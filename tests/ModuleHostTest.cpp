@@ -77,7 +77,7 @@ TEST_F( StartedModule, AppliesTheWindowsInstanceToTheCurrentView )
    WorkingDirectory inside( directory.Path() );
    project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb", project_pelk::graphs::GraphKind::Affine,
                                          { .scale = 0.5f, .offset = 0.25f } );
-   host::View& view = m_host.CreateView( "image", 512, 512, 3, 1 /* RGB */, 32, true );
+   host::View& view = m_host.Windows().CreateView( "image", 512, 512, 3, 1 /* RGB */, 32, true );
    for ( int c = 0; c < 3; ++c )
       std::fill_n( view.Samples<float>( c ), 512 * 512, 0.4f );
 

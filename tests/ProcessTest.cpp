@@ -49,7 +49,7 @@ protected:
    // A grayscale view whose samples are all `value`.
    host::View& Flat( const std::string& id, int width = 512, int height = 512, double value = 0.5 )
    {
-      host::View& v = m_host.CreateView( id, width, height, 1, ColorSpace::Gray, 32, true );
+      host::View& v = m_host.Windows().CreateView( id, width, height, 1, ColorSpace::Gray, 32, true );
       std::fill_n( v.Samples<float>( 0 ), size_t( width ) * height, float( value ) );
       return v;
    }
@@ -166,12 +166,12 @@ TEST_F( ProcessTest, CanExecuteOnGivesTheFirstReasonThatApplies )
    instance->SetParameter( "model", "v1" ); // plays no part here, even for grayscale
    for ( const Case& c : cases )
    {
-      host::View& v = m_host.CreateView( "view", c.width, c.height, c.channels, c.colorSpace, c.bits, c.isFloat,
+      host::View& v = m_host.Windows().CreateView( "view", c.width, c.height, c.channels, c.colorSpace, c.bits, c.isFloat,
                                          c.isComplex );
       std::string whyNot = "unchanged";
       EXPECT_EQ( instance->CanExecuteOn( v, whyNot ), c.reason == nullptr ) << c.reason;
       EXPECT_EQ( whyNot, c.reason ? c.reason : "unchanged" );
-      m_host.CloseView( "view" );
+      m_host.Windows().CloseView( "view" );
    }
 }
 
@@ -181,7 +181,7 @@ TEST_F( ProcessTest, ExecutesAndDeclinesOtherFormats )
    std::unique_ptr<host::Instance> instance = Velqora()->Create();
    instance->SetParameter( "linear", "false" );
    // The constant network output 0.25 replaces the image at full strength.
-   host::View& rgb = m_host.CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 16, false );
+   host::View& rgb = m_host.Windows().CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 16, false );
    EXPECT_TRUE( instance->ExecuteOn( rgb ) );
    for ( int c = 0; c < 3; ++c )
       EXPECT_EQ( rgb.Samples<uint16_t>( c )[1000 * c + 7], UInt16PixelTraits::ToSample( 0.25 ) );
@@ -191,11 +191,11 @@ TEST_F( ProcessTest, ExecutesAndDeclinesOtherFormats )
    const std::tuple<int, bool, bool> declined[] = { { 16, true, false }, { 24, false, false }, { 32, true, true } };
    for ( const auto& [bits, isFloat, isComplex] : declined )
    {
-      host::View& v = m_host.CreateView( "odd", 512, 512, 1, ColorSpace::Gray, bits, isFloat, isComplex );
+      host::View& v = m_host.Windows().CreateView( "odd", 512, 512, 1, ColorSpace::Gray, bits, isFloat, isComplex );
       View view( v.Handle() );
       EXPECT_FALSE( static_cast<VelqoraInstance*>( instance->Handle() )->ExecuteOn( view ) ) << bits;
       EXPECT_FALSE( v.IsLocked() );
-      m_host.CloseView( "odd" );
+      m_host.Windows().CloseView( "odd" );
    }
    EXPECT_EQ( ConsoleText().find( "*** Error" ), std::string::npos ) << ConsoleText();
 }
@@ -258,9 +258,9 @@ TEST_F( ProcessTest, CommandLine )
       if ( c.windows )
       {
          Flat( "a", 600, 600 );
-         m_host.CreatePreview( "a", "p", 10, 20, 512, 512 );
+         m_host.Windows().CreatePreview( "a", "p", 10, 20, 512, 512 );
          Flat( "b" );
-         m_host.SelectView( "a->p" ); // b was opened last; a's preview is made current
+         m_host.Windows().SelectView( "a->p" ); // b was opened last; a's preview is made current
       }
       const bool failure = c.console != std::string( "" ) && c.console != std::string( "help" );
       EXPECT_EQ( m_host.Processes().RunCommandLine( "Velqora " + std::string( c.arguments ) ), !failure );
@@ -272,8 +272,8 @@ TEST_F( ProcessTest, CommandLine )
       {
          EXPECT_NE( console.find( ErrorLine( c.console ) ), std::string::npos ) << console;
       }
-      m_host.CloseView( "a" );
-      m_host.CloseView( "b" );
+      m_host.Windows().CloseView( "a" );
+      m_host.Windows().CloseView( "b" );
       m_host.Processes().ClearLog();
       HostConsole().ClearTranscript();
    }
@@ -283,9 +283,9 @@ TEST_F( ProcessTest, ArgumentsAreParsedByKind )
 {
    Flat( "img" );
    Flat( "im2" );
-   m_host.CreatePreview( "img", "p1", 0, 0, 8, 8 );
-   m_host.CreatePreview( "img", "p2", 0, 0, 8, 8 );
-   m_host.CreatePreview( "im2", "p1", 0, 0, 8, 8 );
+   m_host.Windows().CreatePreview( "img", "p1", 0, 0, 8, 8 );
+   m_host.Windows().CreatePreview( "img", "p2", 0, 0, 8, 8 );
+   m_host.Windows().CreatePreview( "im2", "p1", 0, 0, 8, 8 );
    struct Case
    {
       const char* argument;

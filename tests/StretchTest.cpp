@@ -45,7 +45,7 @@ struct Stretching
 
 TEST_F( StretchTest, WorkedAutomaticStretch )
 {
-   host::View& hv = m_host.CreateView( "linear", 512, 512, 1, ColorSpace::Gray, 32, true );
+   host::View& hv = m_host.Windows().CreateView( "linear", 512, 512, 1, ColorSpace::Gray, 32, true );
    hv.SetProperty( "Median", { 0.02 } );
    hv.SetProperty( "MAD", { 0.001 } );
    Stretching<FloatPixelTraits> s( hv );
@@ -82,7 +82,7 @@ TEST_F( StretchTest, WorkedAutomaticStretch )
 
 TEST_F( StretchTest, AutomaticStretchTakesEachChannelFromItsOwnStatistics )
 {
-   host::View& hv = m_host.CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 64, true );
+   host::View& hv = m_host.Windows().CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 64, true );
    hv.SetProperty( "Median", { 0.02, 0.1, 0.3 } );
    hv.SetProperty( "MAD", { 0.001, 0.0, 0.2 } );
    // The fourth function plays no part in the decision.
@@ -143,7 +143,7 @@ TEST_F( StretchTest, StretchesWithoutMidtonesAreRefused )
    for ( const auto& c : cases )
    {
       const int channels = int( c.median.size() );
-      host::View& hv = m_host.CreateView( "case" + std::to_string( int( &c - cases ) ), 512, 512, channels,
+      host::View& hv = m_host.Windows().CreateView( "case" + std::to_string( int( &c - cases ) ), 512, 512, channels,
                                           channels == 1 ? ColorSpace::Gray : ColorSpace::RGB, 32, true );
       hv.SetProperty( "Median", c.median );
       hv.SetProperty( "MAD", c.mad );
@@ -168,7 +168,7 @@ TEST_F( StretchTest, StretchesWithoutMidtonesAreRefused )
 
 TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
 {
-   host::View& hv = m_host.CreateView( "user", 512, 512, 1, ColorSpace::Gray, 32, true );
+   host::View& hv = m_host.Windows().CreateView( "user", 512, 512, 1, ColorSpace::Gray, 32, true );
    hv.SetScreenTransferFunction( 0, host_stf{ 0.5, 0, 0.9, 0, 1 } );
    Stretching<FloatPixelTraits> s( hv );
    reference::FillRandom( s.image, 0.0, 1.0, 3 );
@@ -188,7 +188,7 @@ TEST_F( StretchTest, UserFunctionThatDiffersOnlyInItsHighlightsCountsAsSet )
 
 TEST_F( StretchTest, IdentityTestLooksAtTheImageChannelsOnly )
 {
-   host::View& hv = m_host.CreateView( "gray", 512, 512, 1, ColorSpace::Gray, 16, false );
+   host::View& hv = m_host.Windows().CreateView( "gray", 512, 512, 1, ColorSpace::Gray, 16, false );
    hv.SetScreenTransferFunction( 1, host_stf{ 0.3, 0, 1, 0, 1 } );
    hv.SetScreenTransferFunction( 2, host_stf{ 0.3, 0, 1, 0, 1 } );
    Stretching<UInt16PixelTraits> s( hv );
@@ -209,7 +209,7 @@ TEST_F( StretchTest, RoundTrip )
    const std::vector<host_stf> stf = { { 0.3, 0.1, 1, 0, 1 }, { 0.2, 0.0, 1, 0, 1 }, { 0.5, 0.2, 1, 0, 1 } };
    auto check = [&]<class P>( P, double tolerance ) {
       SCOPED_TRACE( P::BitsPerSample() );
-      host::View& hv = m_host.CreateView( "rgb" + std::to_string( P::BitsPerSample() ), 512, 512, 3, ColorSpace::RGB,
+      host::View& hv = m_host.Windows().CreateView( "rgb" + std::to_string( P::BitsPerSample() ), 512, 512, 3, ColorSpace::RGB,
                                           P::BitsPerSample(), P::IsFloatSample() );
       for ( int c = 0; c < 3; ++c )
          hv.SetScreenTransferFunction( c, stf[c] );
@@ -238,7 +238,7 @@ TEST_F( StretchTest, RoundTrip )
 
 TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
 {
-   host::View& hv = m_host.CreateView( "complex", 512, 512, 1, ColorSpace::Gray, 32, true, true );
+   host::View& hv = m_host.Windows().CreateView( "complex", 512, 512, 1, ColorSpace::Gray, 32, true, true );
    pcl::View view( hv.Handle() );
    GenericImage<FloatPixelTraits> image( 512, 512, ColorSpace::Gray );
    DLModelBase m = reference::SystemModel( image );
@@ -253,7 +253,7 @@ TEST_F( StretchTest, AFailingPropertyFetchWritesTheCriticalLineAndRethrows )
 
 TEST_F( StretchTest, TooFewStatisticsOrTransferFunctionsAreRefused )
 {
-   host::View& hv = m_host.CreateView( "short", 512, 512, 3, ColorSpace::RGB, 32, true );
+   host::View& hv = m_host.Windows().CreateView( "short", 512, 512, 3, ColorSpace::RGB, 32, true );
    hv.SetProperty( "Median", { 0.1, 0.1, 0.1 } );
    hv.SetProperty( "MAD", { 0.01 } );
    Stretching<FloatPixelTraits> s( hv );

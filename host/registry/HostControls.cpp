@@ -1,6 +1,5 @@
 #include "host/registry/HostControls.h"
 
-#include "host/HostGuard.h"
 #include "platform/core/Utf16.h"
 
 #include <algorithm>
@@ -509,116 +508,6 @@ std::string Controls::Print( const ControlElement& root ) const
    std::string out;
    PrintElement( root, 0, "", out );
    return out;
-}
-
-// The host functions.
-
-namespace
-{
-
-Controls& TheControls()
-{
-   return Host::Current()->GetControls();
-}
-
-} // namespace
-
-host_control_handle ControlCreate( int32_t kind )
-{
-   host_control_handle handle = nullptr;
-   Guarded( [&] {
-      if ( kind == HOST_CONTROL_WINDOW )
-         throw std::runtime_error( "Windows are made by the host" );
-      handle = &TheControls().Create( kind );
-   } );
-   return handle;
-}
-
-void ControlDestroy( host_control_handle handle )
-{
-   Guarded( [&] {
-      ControlElement& e = TheControls().Element( handle );
-      if ( e.kind == HOST_CONTROL_WINDOW )
-         throw std::runtime_error( "Windows are the host's" );
-      TheControls().Destroy( &e );
-   } );
-}
-
-int32_t ControlSetText( host_control_handle handle, int32_t property, const char16_t* text, size_t length )
-{
-   return Guarded( [&] {
-      if ( text == nullptr && length != 0 )
-         throw std::runtime_error( "Invalid text" );
-      TheControls().SetText( TheControls().Element( handle ), property,
-                             text != nullptr ? std::u16string( text, length ) : std::u16string() );
-   } );
-}
-
-int32_t ControlSetNumber( host_control_handle handle, int32_t property, double value )
-{
-   return Guarded( [&] { TheControls().SetNumber( TheControls().Element( handle ), property, value ); } );
-}
-
-int32_t ControlGetNumber( host_control_handle handle, int32_t property, double* value )
-{
-   return Guarded( [&] {
-      if ( value == nullptr )
-         throw std::runtime_error( "Invalid value" );
-      // The display pixel ratio is the host's, known also before a control exists.
-      *value = handle == nullptr && property == HOST_PROPERTY_DISPLAY_PIXEL_RATIO
-                  ? TheControls().DisplayPixelRatio()
-                  : TheControls().GetNumber( TheControls().Element( handle ), property );
-   } );
-}
-
-int32_t ControlAddItem( host_control_handle handle, const char16_t* text, size_t length )
-{
-   return Guarded( [&] {
-      ControlElement& e = TheControls().Element( handle );
-      if ( e.kind != HOST_CONTROL_COMBO_BOX )
-         throw std::runtime_error( "Not a combo box" );
-      if ( text == nullptr && length != 0 )
-         throw std::runtime_error( "Invalid text" );
-      e.items.emplace_back( text != nullptr ? std::u16string( text, length ) : std::u16string() );
-      if ( e.value < 0 )
-         e.value = 0; // the first item shows once there is one
-   } );
-}
-
-int32_t ControlSetCallbacks( host_control_handle handle, const host_control_callbacks* callbacks )
-{
-   return Guarded( [&] {
-      TheControls().Element( handle ).callbacks = callbacks != nullptr ? *callbacks : host_control_callbacks{};
-   } );
-}
-
-int32_t ControlSetSizer( host_control_handle control, host_control_handle sizer )
-{
-   return Guarded( [&] { TheControls().SetSizer( TheControls().Element( control ), TheControls().Element( sizer ) ); } );
-}
-
-int32_t ControlAdjustToContents( host_control_handle handle )
-{
-   return Guarded( [&] { TheControls().AdjustToContents( TheControls().Element( handle ) ); } );
-}
-
-int32_t SizerAdd( host_control_handle sizer, int32_t itemKind, host_control_handle item, int32_t amount )
-{
-   return Guarded( [&] {
-      ControlElement* element = itemKind == HOST_SIZER_ITEM ? &TheControls().Element( item ) : nullptr;
-      TheControls().AddToSizer( TheControls().Element( sizer ), itemKind, element, amount );
-   } );
-}
-
-int32_t FontTextWidth( host_control_handle handle, const char16_t* text, size_t length, int32_t* width )
-{
-   return Guarded( [&] {
-      if ( ( text == nullptr && length != 0 ) || width == nullptr )
-         throw std::runtime_error( "Invalid text" );
-      if ( handle != nullptr )
-         TheControls().Element( handle ); // one font for every control; the handle must still be valid
-      *width = TheControls().TextWidth( text != nullptr ? std::u16string( text, length ) : std::u16string() );
-   } );
 }
 
 } // host

@@ -114,19 +114,6 @@ private:
    void PrintElement( const ControlElement& element, int depth, const std::string& suffix, std::string& out ) const;
 };
 
-// The host functions of the interface controls, handed out by the resolver.
-std::remove_pointer_t<ControlCreate_t> ControlCreate;
-std::remove_pointer_t<ControlDestroy_t> ControlDestroy;
-std::remove_pointer_t<ControlSetText_t> ControlSetText;
-std::remove_pointer_t<ControlSetNumber_t> ControlSetNumber;
-std::remove_pointer_t<ControlGetNumber_t> ControlGetNumber;
-std::remove_pointer_t<ControlAddItem_t> ControlAddItem;
-std::remove_pointer_t<ControlSetCallbacks_t> ControlSetCallbacks;
-std::remove_pointer_t<ControlSetSizer_t> ControlSetSizer;
-std::remove_pointer_t<ControlAdjustToContents_t> ControlAdjustToContents;
-std::remove_pointer_t<SizerAdd_t> SizerAdd;
-std::remove_pointer_t<FontTextWidth_t> FontTextWidth;
-
 } // host
 
 #endif

@@ -1,6 +1,7 @@
 #include "host/registry/InterfaceRegistry.h"
 
-#include "host/HostGuard.h"
+#include "platform/core/Utf16.h"
+
 
 #include <cstdio>
 #include <stdexcept>
@@ -30,7 +31,8 @@ void Succeeded( int32_t result, const std::string& what )
 
 } // namespace
 
-Interface::Interface( const host_interface_desc& desc, Process& process, ControlElement& window )
+Interface::Interface( const host_interface_desc& desc, Process& process, ControlElement& window,
+                      const Controls& controls )
    : m_id( desc.id )
    , m_version( desc.version )
    , m_icon( CopyXPM( desc.iconXPM ) )
@@ -41,6 +43,7 @@ Interface::Interface( const host_interface_desc& desc, Process& process, Control
    , m_object( desc.object )
    , m_callbacks( desc.callbacks )
    , m_window( window )
+   , m_controls( controls )
 {
 }
 
@@ -104,7 +107,7 @@ void Interface::Apply()
 
 std::string Interface::Print() const
 {
-   return Host::Current()->GetControls().Print( m_window );
+   return m_controls.Print( m_window );
 }
 
 Interface& InterfaceRegistry::Declare( const host_interface_desc& desc, const ProcessRegistry& processes,
@@ -123,7 +126,7 @@ Interface& InterfaceRegistry::Declare( const host_interface_desc& desc, const Pr
    ControlElement& window = controls.Create( HOST_CONTROL_WINDOW );
    try
    {
-      m_interfaces.push_back( std::make_unique<Interface>( desc, *process, window ) );
+      m_interfaces.push_back( std::make_unique<Interface>( desc, *process, window, controls ) );
    }
    catch ( ... )
    {
@@ -171,16 +174,6 @@ std::string InterfaceRegistry::Listing() const
       out += '\n';
    }
    return out;
-}
-
-int32_t InterfaceDeclare( const host_interface_desc* desc, host_control_handle* window )
-{
-   return Guarded( [&] {
-      if ( desc == nullptr || window == nullptr )
-         throw std::runtime_error( "Invalid interface declaration" );
-      Host& h = *Host::Current();
-      *window = &h.Interfaces().Declare( *desc, h.Processes(), h.GetControls() ).Window();
-   } );
 }
 
 } // host

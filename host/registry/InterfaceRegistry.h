@@ -18,7 +18,7 @@ namespace host
 class Interface
 {
 public:
-   Interface( const host_interface_desc& desc, Process& process, ControlElement& window );
+   Interface( const host_interface_desc& desc, Process& process, ControlElement& window, const Controls& controls );
    Interface( const Interface& ) = delete;
    Interface& operator=( const Interface& ) = delete;
 
@@ -64,6 +64,7 @@ private:
    module_interface_handle m_object;
    const module_interface_callbacks* m_callbacks;
    ControlElement& m_window;
+   const Controls& m_controls;
 
    bool LaunchWith( const Process& process, module_instance_handle instance );
 };
@@ -86,9 +87,6 @@ public:
 private:
    std::vector<std::unique_ptr<Interface>> m_interfaces;
 };
-
-// The host function through which a module declares an interface.
-std::remove_pointer_t<InterfaceDeclare_t> InterfaceDeclare;
 
 } // host
 

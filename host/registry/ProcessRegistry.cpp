@@ -1,6 +1,8 @@
 #include "host/registry/ProcessRegistry.h"
 
-#include "host/Host.h"
+#include "host/registry/ModuleText.h"
+#include "host/terminal/HostConsole.h"
+#include "host/windows/HostView.h"
 #include "platform/core/Utf16.h"
 
 #include <charconv>
@@ -40,18 +42,6 @@ bool ParseIndex( const std::string& s, size_t& index )
    return !s.empty() && error == std::errc() && end == s.data() + s.size();
 }
 
-void WriteError( const std::string& message )
-{
-   if ( Host* h = Host::Current() )
-      h->GetConsole().Write( utf::FromUTF8( "<end><cbr>\033[31m*** Error: " + message + "\033[39m<end><cbr>\n" ) );
-}
-
-void Record( const std::string& entry )
-{
-   if ( Host* h = Host::Current() )
-      h->Processes().Record( entry );
-}
-
 extern "C" void TakeText( void* context, const char16_t* text, size_t length )
 {
    try
@@ -84,8 +74,9 @@ std::vector<std::string> CopyXPM( const char* const* xpm )
    return lines;
 }
 
-Process::Process( const host_process_desc& desc )
-   : m_id( Text( desc.id ) )
+Process::Process( const host_process_desc& desc, ProcessRegistry& registry )
+   : m_registry( registry )
+   , m_id( Text( desc.id ) )
    , m_category( Text( desc.category ) )
    , m_description( Text( desc.description ) )
    , m_version( desc.version )
@@ -181,10 +172,7 @@ bool Process::LaunchInterface( module_instance_handle instance )
    if ( copy == nullptr )
       return false;
    m_interfaceInstance = Adopt( copy );
-   Record( m_id + " interface" );
-   // The window of the process's interface, when it has one, opens with the instance.
-   if ( Interface* window = Host::Current()->Interfaces().ForProcess( *this ) )
-      window->Open( *this, instance );
+   m_registry.Record( m_id + " interface" );
    return true;
 }
 
@@ -194,10 +182,10 @@ bool Process::Execute( module_instance_handle instance, View& view ) const
    if ( m_callbacks->CanExecuteOn( instance, view.Handle(), &TakeText, &whyNot ) == 0 )
    {
       if ( !whyNot.empty() )
-         WriteError( whyNot );
+         m_registry.ReportError( whyNot );
       return false;
    }
-   Record( m_id + " on " + view.Id() );
+   m_registry.Record( m_id + " on " + view.Id() );
    return m_callbacks->ExecuteOn( instance, view.Handle() ) == 0;
 }
 
@@ -354,11 +342,16 @@ std::string Instance::ParameterText( const std::string& id ) const
 
 Process& ProcessRegistry::Declare( const host_process_desc& desc )
 {
-   auto process = std::make_unique<Process>( desc );
+   auto process = std::make_unique<Process>( desc, *this );
    if ( Find( process->Id() ) != nullptr )
       throw std::runtime_error( "Process already declared: " + process->Id() );
    m_processes.push_back( std::move( process ) );
    return *m_processes.back();
+}
+
+void ProcessRegistry::ReportError( const std::string& message )
+{
+   m_console.Write( utf::FromUTF8( "<end><cbr>\033[31m*** Error: " + message + "\033[39m<end><cbr>\n" ) );
 }
 
 Process* ProcessRegistry::Find( const std::string& id ) const noexcept

@@ -1,5 +1,5 @@
-#ifndef VELQORA_HOST_PROCESSES_H
-#define VELQORA_HOST_PROCESSES_H
+#ifndef VELQORA_HOST_PROCESS_REGISTRY_H
+#define VELQORA_HOST_PROCESS_REGISTRY_H
 
 #include "platform/boundary/HostInterface.h"
 
@@ -11,8 +11,10 @@
 namespace host
 {
 
-class View;
+class Console;
 class Instance;
+class ProcessRegistry;
+class View;
 
 // A parameter as its process declared it.
 struct Parameter
@@ -39,7 +41,7 @@ struct Parameter
 class Process
 {
 public:
-   Process( const host_process_desc& desc );
+   Process( const host_process_desc& desc, ProcessRegistry& registry );
    ~Process();
    Process( const Process& ) = delete;
    Process& operator=( const Process& ) = delete;
@@ -64,9 +66,9 @@ public:
    // Takes ownership of an instance the module made for this process.
    std::unique_ptr<Instance> Adopt( module_instance_handle instance ) const;
 
-   // Opens the process's interface with a copy of the instance; false when
-   // the module declines the copy. The window of the interface declared for
-   // the process, if any, opens and shows the instance.
+   // Keeps a copy of the instance for the process's interface; false when
+   // the module declines the copy. Opening the interface's window, if the
+   // process has one, is the caller's.
    bool LaunchInterface( module_instance_handle instance );
    // The instance that the interface shows; null until it is opened.
    const Instance* InterfaceInstance() const noexcept { return m_interfaceInstance.get(); }
@@ -85,6 +87,7 @@ public:
    const module_process_callbacks& Callbacks() const noexcept { return *m_callbacks; }
 
 private:
+   ProcessRegistry& m_registry;
    std::string m_id, m_category, m_description;
    uint32_t m_version;
    std::vector<std::string> m_icon;
@@ -143,6 +146,11 @@ private:
 class ProcessRegistry
 {
 public:
+   // Reasons why an instance cannot execute go to the console.
+   explicit ProcessRegistry( Console& console ) noexcept : m_console( console ) {}
+   ProcessRegistry( const ProcessRegistry& ) = delete;
+   ProcessRegistry& operator=( const ProcessRegistry& ) = delete;
+
    // Throws std::runtime_error for a malformed declaration or an id in use.
    Process& Declare( const host_process_desc& desc );
    Process* Find( const std::string& id ) const noexcept;
@@ -150,6 +158,9 @@ public:
    Process* FromHandle( host_process_handle handle ) const noexcept;
    const std::vector<std::unique_ptr<Process>>& Processes() const noexcept { return m_processes; }
    void Clear() noexcept { m_processes.clear(); }
+
+   // Writes a failure to the console in red, as the platform shows errors.
+   void ReportError( const std::string& message );
 
    // What the processes were asked to do, in order: "<process> on <view>"
    // for each execution, "<process> interface" for each opening of an
@@ -172,6 +183,7 @@ public:
    bool RunCommandLine( const std::string& line ) const;
 
 private:
+   Console& m_console;
    std::vector<std::unique_ptr<Process>> m_processes;
    std::vector<std::string> m_log;
 };

@@ -1,5 +1,4 @@
-// The host's image windows and their views.
-#include "host/Host.h"
+#include "host/windows/WindowRegistry.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -7,7 +6,7 @@
 namespace host
 {
 
-View& Host::CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
+View& WindowRegistry::CreateView( const std::string& id, int width, int height, int numberOfChannels, int colorSpace,
                         int bitsPerSample, bool isFloatSample, bool isComplexSample )
 {
    if ( id.empty() || id.find( "->" ) != std::string::npos || FindView( id ) != nullptr )
@@ -18,7 +17,7 @@ View& Host::CreateView( const std::string& id, int width, int height, int number
    return m_active->MainView();
 }
 
-View& Host::CreatePreview( const std::string& imageId, const std::string& previewId, int x0, int y0, int width,
+View& WindowRegistry::CreatePreview( const std::string& imageId, const std::string& previewId, int x0, int y0, int width,
                            int height )
 {
    View* image = FindView( imageId );
@@ -28,7 +27,7 @@ View& Host::CreatePreview( const std::string& imageId, const std::string& previe
    return window->CreatePreview( previewId, x0, y0, width, height );
 }
 
-View* Host::FindView( const std::string& fullId ) noexcept
+View* WindowRegistry::FindView( const std::string& fullId ) noexcept
 {
    for ( const auto& w : m_windows )
       if ( View* v = w->Find( fullId ) )
@@ -36,7 +35,7 @@ View* Host::FindView( const std::string& fullId ) noexcept
    return nullptr;
 }
 
-ImageWindow* Host::FindWindow( const View& view ) const noexcept
+ImageWindow* WindowRegistry::FindWindow( const View& view ) const noexcept
 {
    for ( const auto& w : m_windows )
       if ( w->Find( view.Id() ) == &view )
@@ -44,7 +43,7 @@ ImageWindow* Host::FindWindow( const View& view ) const noexcept
    return nullptr;
 }
 
-void Host::CloseView( const std::string& fullId )
+void WindowRegistry::CloseView( const std::string& fullId )
 {
    View* view = FindView( fullId );
    if ( view == nullptr )
@@ -60,7 +59,7 @@ void Host::CloseView( const std::string& fullId )
       m_active = m_windows.empty() ? nullptr : m_windows.back().get();
 }
 
-std::vector<View*> Host::Views() const
+std::vector<View*> WindowRegistry::Views() const
 {
    std::vector<View*> views;
    for ( const auto& w : m_windows )
@@ -72,7 +71,7 @@ std::vector<View*> Host::Views() const
    return views;
 }
 
-void Host::SelectView( const std::string& fullId )
+void WindowRegistry::SelectView( const std::string& fullId )
 {
    View* view = FindView( fullId );
    if ( view == nullptr )
