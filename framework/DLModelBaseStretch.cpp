@@ -1,10 +1,12 @@
 #include "framework/DLModelBase.h"
 
+#include "framework/ValueText.h"
 #include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
 #include "platform/image/StatusMonitor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace pcl
@@ -38,16 +40,32 @@ void RequireStretchEntries( const Array<HistogramTransformation>& stf, int chann
 // A midtones balance of 0 or 1 sends every sample above the clipping point to
 // 1 or 0, and a clipping point of 1 or more leaves nothing above it: the image
 // would come back black and white. Automatic stretches end up there when more
-// than half of a channel's samples are 0 or 1 (the MAD is then 0).
-void RequireUsableStretch( const HistogramTransformation& ht, int channel )
+// than half of a channel's samples are 0 or 1 (the MAD is then 0). The advice
+// depends on where the stretch came from: the user's own function needs
+// mending; for the automatic one the user can set a function of their own.
+void RequireUsableStretch( const HistogramTransformation& ht, int channel, bool automatic )
 {
    const double m = ht.MidtonesBalance();
    const double c0 = ht.ShadowsClipping();
    if ( !( m > 0 && m < 1 ) || !( c0 < 1 ) )
-      throw Error( String::Format( "Cannot stretch channel %d: midtones balance %g, shadows clipping %g. "
-                                   "Set a screen transfer function for the view, or run without the "
-                                   "`Linear data` option.",
-                                   channel, m, c0 ) );
+      throw Error( String::Format( "Cannot stretch channel %d: midtones balance %g, shadows clipping %g. ", channel, m,
+                                   c0 ) +
+                   ( automatic ? "Set a screen transfer function for the view"
+                               : "Fix the view's screen transfer function" ) +
+                   ", or run without the `Linear data` option." );
+}
+
+// The automatic stretch's two inputs. Scripts write them directly, and only
+// the automatic stretch reads them, so they are checked here and nowhere else:
+// a run that does not use them takes whatever an instance holds.
+void RequireAutoStretchInputs( double shadowsClipping, double targetBackground )
+{
+   if ( !std::isfinite( shadowsClipping ) )
+      throw Error( "Invalid shadows_clipping: " + project_pelk::ShortestText( shadowsClipping ) +
+                   "! Should be a finite number!" );
+   if ( !( targetBackground > 0 && targetBackground < 1 ) )
+      throw Error( "Invalid target_background: " + project_pelk::ShortestText( targetBackground ) +
+                   "! Should be greater than 0 and less than 1!" );
 }
 
 // Subtract( c0 ) and then ht >> image on channel c of an 8- or 16-bit image,
@@ -112,12 +130,14 @@ void DLModelBase::StretchImage( GenericImage<P>& image, View& view )
 {
    try
    {
-      if ( !IsSTFIdentity( view ) )
+      const bool automatic = IsSTFIdentity( view );
+      if ( !automatic )
          Console::WriteLn( "Using STF parameters set by user to stretch the image" );
       else
       {
          Console::WarningLn( "Warning: `Linear data` option is enabled, but STF is an identity function!" );
          Console::WarningLn( "Using Auto Stretch to transform the image!" );
+         RequireAutoStretchInputs( shadowsClipping, targetBackground );
 
          // Each channel from its own statistics: RGB channels are not linked.
          DVector madN = ChannelProperty( view, "MAD", numberOfChannels );
@@ -139,7 +159,7 @@ void DLModelBase::StretchImage( GenericImage<P>& image, View& view )
       RequireStretchEntries( stf, channels );
       // Every channel is checked before the first is changed.
       for ( int c = 0; c < channels; ++c )
-         RequireUsableStretch( stf[c], c );
+         RequireUsableStretch( stf[c], c, automatic );
       for ( int c = 0; c < channels; ++c )
       {
          const HistogramTransformation ht( stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );

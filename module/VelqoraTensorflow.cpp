@@ -3,6 +3,7 @@
 #include "framework/Avx512.h"
 #include "framework/FiniteCheck.h"
 #include "framework/TensorflowGuards.h"
+#include "framework/ValueText.h"
 #include "module/StrengthMix.h"
 #include "platform/boundary/Console.h"
 #include "platform/core/Exception.h"
@@ -10,8 +11,6 @@
 #include "platform/image/StatusMonitor.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -80,24 +79,14 @@ private:
    bool m_finite = true;
 };
 
-// A parameter value that would destroy the image instead of denoising it.
-// Scripts and the interface write the values directly, so the host's range
-// check on the parameters is not enough.
-void CheckParameters( double amount, double shadowsClipping, double targetBackground )
+// A strength outside [0, 1] would destroy the image instead of denoising it.
+// Scripts and the interface write the value directly, so the host's range
+// check on the parameter is not enough. (The automatic stretch checks its own
+// two inputs, where it is used.)
+void CheckAmount( double amount )
 {
-   // The shortest text that reads back as the same value, so that a value
-   // just outside a bound does not show as the bound.
-   auto text = []( double value ) {
-      char buffer[32];
-      return String( std::string( buffer, std::to_chars( buffer, buffer + sizeof buffer, value ).ptr ) );
-   };
    if ( !( amount >= 0 && amount <= 1 ) )
-      throw Error( "Invalid amount: " + text( amount ) + "! Should be between 0 and 1!" );
-   if ( !std::isfinite( shadowsClipping ) )
-      throw Error( "Invalid shadows_clipping: " + text( shadowsClipping ) + "! Should be a finite number!" );
-   if ( !( targetBackground > 0 && targetBackground < 1 ) )
-      throw Error( "Invalid target_background: " + text( targetBackground ) +
-                   "! Should be greater than 0 and less than 1!" );
+      throw Error( "Invalid amount: " + project_pelk::ShortestText( amount ) + "! Should be between 0 and 1!" );
 }
 
 } // namespace
@@ -140,7 +129,7 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    PrintIntroGraphic();
    Console::WriteLn( "<end><cbr>Starting denoising procedure..." );
    Console::WriteLn( "Model version: " + String( modelVersion ) );
-   CheckParameters( amount, shadowsClipping, targetBackground );
+   CheckAmount( amount );
 
    ReadImageProps( image, true );
    if ( colorSpace != ColorSpace::RGB && modelVersion == 1 )

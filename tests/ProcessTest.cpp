@@ -180,6 +180,8 @@ TEST_F( ProcessTest, ExecutesAndDeclinesOtherFormats )
 {
    std::unique_ptr<host::Instance> instance = Velqora()->Create();
    instance->SetParameter( "linear", "false" );
+   // A value that only the automatic stretch reads plays no part here.
+   instance->SetParameter( "target_background", "0" );
    // The constant network output 0.25 replaces the image at full strength.
    host::View& rgb = m_host.Windows().CreateView( "rgb", 512, 512, 3, ColorSpace::RGB, 16, false );
    EXPECT_TRUE( instance->ExecuteOn( rgb ) );

@@ -196,6 +196,8 @@ TEST_F( EngineTest, RefusedGraphsAndOutputsLeaveTheImageAsItWas )
 
 // Parameter values that would destroy the image, and source samples that no
 // network output can make sense of, are refused before anything is changed.
+// The automatic stretch's two inputs are refused only where it is used: in
+// linear mode on a view without a screen transfer function of its own.
 TEST_F( EngineTest, BadParametersAndSourcesAreRefusedBeforeAnythingChanges )
 {
    Weights( GraphKind::Identity );
@@ -205,31 +207,45 @@ TEST_F( EngineTest, BadParametersAndSourcesAreRefusedBeforeAnythingChanges )
    {
       double amount, shadowsClipping, targetBackground, sample;
       const char* message;
+      bool automaticStretchOnly = false;
    } cases[] = {
       { nan, -2.8, 0.25, 0.5, "Invalid amount: nan! Should be between 0 and 1!" },
       { inf, -2.8, 0.25, 0.5, "Invalid amount: inf! Should be between 0 and 1!" },
       { -0.5, -2.8, 0.25, 0.5, "Invalid amount: -0.5! Should be between 0 and 1!" },
       { 1.0000000000000002, -2.8, 0.25, 0.5, "Invalid amount: 1.0000000000000002! Should be between 0 and 1!" },
-      { 1, nan, 0.25, 0.5, "Invalid shadows_clipping: nan! Should be a finite number!" },
-      { 1, -inf, 0.25, 0.5, "Invalid shadows_clipping: -inf! Should be a finite number!" },
-      { 1, -2.8, 0, 0.5, "Invalid target_background: 0! Should be greater than 0 and less than 1!" },
-      { 1, -2.8, 1, 0.5, "Invalid target_background: 1! Should be greater than 0 and less than 1!" },
-      { 1, -2.8, nan, 0.5, "Invalid target_background: nan! Should be greater than 0 and less than 1!" },
+      { 1, nan, 0.25, 0.5, "Invalid shadows_clipping: nan! Should be a finite number!", true },
+      { 1, -inf, 0.25, 0.5, "Invalid shadows_clipping: -inf! Should be a finite number!", true },
+      { 1, -2.8, 0, 0.5, "Invalid target_background: 0! Should be greater than 0 and less than 1!", true },
+      { 1, -2.8, 1, 0.5, "Invalid target_background: 1! Should be greater than 0 and less than 1!", true },
+      { 1, -2.8, nan, 0.5, "Invalid target_background: nan! Should be greater than 0 and less than 1!", true },
       { 1, -2.8, 0.25, nan, "Velqora source image contains non-finite sample values." },
       { 1, -2.8, 0.25, inf, "Velqora source image contains non-finite sample values." },
       { 1, -2.8, 0.25, -inf, "Velqora source image contains non-finite sample values." },
    };
-   host::View& v = PatternView<DoublePixelTraits>( 512, 512, ColorSpace::RGB );
+   host::View& automatic = PatternView<DoublePixelTraits>( 512, 512, ColorSpace::RGB );
+   host::View& user = PatternView<DoublePixelTraits>( 512, 512, ColorSpace::RGB, host_stf{ 0.3, 0.05, 1, 0, 1 } );
+   const struct
+   {
+      bool linear;
+      host::View& view;
+      bool automaticStretch;
+   } modes[] = { { false, automatic, false }, { true, automatic, true }, { true, user, false } };
    for ( const auto& c : cases )
-      for ( bool linear : { false, true } )
+      for ( const auto& mode : modes )
       {
+         host::View& v = mode.view;
          v.Samples<double>( 2 )[512 * 512 - 1] = c.sample;
          const std::vector<std::vector<char>> before = Snapshot( v );
-         VelqoraInstance instance = Instance( linear, c.amount );
+         VelqoraInstance instance = Instance( mode.linear, c.amount );
          instance.shadowsClipping = c.shadowsClipping;
          instance.targetBackground = c.targetBackground;
-         EXPECT_EQ( Failure<DoublePixelTraits>( v, instance ), c.message ) << "linear " << linear;
-         EXPECT_TRUE( Snapshot( v ) == before ) << c.message << ", linear " << linear;
+         const bool refused = !c.automaticStretchOnly || mode.automaticStretch;
+         EXPECT_EQ( Failure<DoublePixelTraits>( v, instance ), refused ? c.message : "no error" )
+            << c.message << ", linear " << mode.linear << ", automatic stretch " << mode.automaticStretch;
+         if ( refused )
+         {
+            EXPECT_TRUE( Snapshot( v ) == before ) << c.message << ", linear " << mode.linear;
+         }
       }
 }
 
