@@ -288,6 +288,10 @@ TEST_F( ProcessTest, ArgumentsAreParsedByKind )
    m_host.Windows().CreatePreview( "img", "p1", 0, 0, 8, 8 );
    m_host.Windows().CreatePreview( "img", "p2", 0, 0, 8, 8 );
    m_host.Windows().CreatePreview( "im2", "p1", 0, 0, 8, 8 );
+   // Identifiers the host would not give, to show that '[' and '\\' in a
+   // pattern stand for themselves.
+   for ( const char* id : { "x[1]", "x1", "\\x1" } )
+      Flat( id );
    struct Case
    {
       const char* argument;
@@ -304,6 +308,12 @@ TEST_F( ProcessTest, ArgumentsAreParsedByKind )
       { "im*", "items||im*|img,im2" },
       { "im?->p1", "items||im?->p1|img->p1,im2->p1" },
       { "*->?2", "items||*->?2|img->p2" },
+      { "x[1]*", "items||x[1]*|x[1]" },
+      { "x[!1]*", "items||x[!1]*|" },
+      { "x[*", "items||x[*|x[1]" },
+      { "x?1*", "items||x?1*|x[1]" },
+      { "\\x*", "items||\\x*|\\x1" },
+      { "?x*", "items||?x*|\\x1" },
    };
    for ( const Case& c : cases )
    {

@@ -1,10 +1,13 @@
 #include "platform/process/Argument.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/Utf16.h"
 #include "platform/image/View.h"
 #include "platform/boundary/HostBinding.h"
 
 #include <charconv>
+#include <fnmatch.h>
+#include <string>
 #include <string_view>
 
 namespace pcl
@@ -42,33 +45,18 @@ bool HasWildcards( text s )
    return s.find_first_of( u"*?" ) != text::npos;
 }
 
-// '*' matches any run of characters, '?' any one character.
+// '*' matches any run of characters, '?' any one character, and every other
+// character itself. fnmatch(3) reads '\\' as itself under FNM_NOESCAPE, but
+// '[' opens a bracket expression in any mode: "[[]" is the expression that
+// holds '[' alone. A NUL cannot reach fnmatch, and no identifier holds one.
 bool Matches( text pattern, text s )
 {
-   size_t p = 0, i = 0, star = text::npos, resume = 0;
-   while ( i < s.size() )
-   {
-      if ( p < pattern.size() && ( pattern[p] == u'?' || pattern[p] == s[i] ) )
-      {
-         ++p;
-         ++i;
-      }
-      else if ( p < pattern.size() && pattern[p] == u'*' )
-      {
-         star = p++;
-         resume = i;
-      }
-      else if ( star != text::npos )
-      {
-         p = star + 1;
-         i = ++resume;
-      }
-      else
-         return false;
-   }
-   while ( p < pattern.size() && pattern[p] == u'*' )
-      ++p;
-   return p == pattern.size();
+   if ( pattern.find( u'\0' ) != text::npos || s.find( u'\0' ) != text::npos )
+      return false;
+   std::string glob;
+   for ( char c : utf::ToUTF8( pattern ) )
+      glob += c == '[' ? std::string( "[[]" ) : std::string( 1, c );
+   return fnmatch( glob.c_str(), utf::ToUTF8( s ).c_str(), FNM_NOESCAPE ) == 0;
 }
 
 // Splits "image->preview"; `preview` is empty and `isPreview` false for a
