@@ -14,10 +14,10 @@ namespace pcl
 // The end of the run for columns whose denoised samples are final: in linear
 // mode each is destretched and checked, then truncated to [0, 1] and mixed by
 // the strength with the source's sample into the image:
-// result = amount × denoised + (1 − amount) × source, with the arithmetic of
-// the three-image form: the source scaled within its own sample type, the
-// denoised value scaled in 64 bits, their sum in 64 bits, stored in the
-// source's type.
+// result = amount × denoised + (1 − amount) × source, rounded as the image
+// operations it stands for (scalar × image, image + image, assignment) round
+// it: the source scaled within its own sample type, the denoised value scaled
+// in 64 bits, their sum in 64 bits, stored in the source's type.
 template <class P>
 class StrengthMix
 {

@@ -83,7 +83,7 @@ TEST( GetInputBatch, CutsTheMirroredTilesOfEveryPixelType )
    ExpectTheStraightforwardBatches<FloatPixelTraits>( { 90, 75, ColorSpace::RGB, 40, 24, 3 } );
 }
 
-// The layout and the mirror as the Parts give them, independently of the
+// The layout and the mirror sample by sample, independently of the
 // straightforward version: element ( i, j, c ) of a tile is column i, row j.
 TEST( GetInputBatch, TileElementsAreMirroredImageSamples )
 {
@@ -216,7 +216,7 @@ TEST( WriteOutputBatch, EqualsTheStraightforwardAccumulationCroppedBitForBit )
    }
 }
 
-// The worked examples: every partial sum is narrowed to float and clamped
+// Sums worked out by hand: every partial sum is narrowed to float and clamped
 // before the next is added; a grayscale pixel receives the three channels'
 // mean, each third narrowed in turn.
 TEST( WriteOutputBatch, EachPartialSumIsNarrowedAndClamped )

@@ -43,7 +43,7 @@ struct Stretching
    DLModelBase m;
 };
 
-TEST_F( StretchTest, WorkedAutomaticStretch )
+TEST_F( StretchTest, AutomaticStretchOfAKnownMedianAndMAD )
 {
    host::View& hv = m_host.Windows().CreateView( "linear", 512, 512, 1, ColorSpace::Gray, 32, true );
    hv.SetProperty( "Median", { 0.02 } );
