@@ -1,5 +1,6 @@
 #include "framework/DLModelBase.h"
 
+#include "framework/Simd.h"
 #include "framework/TileTranspose.h"
 #include "platform/core/Exception.h"
 
@@ -30,10 +31,8 @@ inline int Mirror( int q, int size ) noexcept
 }
 
 // Samples as the padded image holds them, 64-bit values, narrowed to float.
-// Compiled also for newer processors, chosen at run time.
 template <class P>
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void ToFloats( const typename P::sample* s, int n,
-                                                                     float* out )
+[[gnu::always_inline]] inline void ToFloats( const typename P::sample* s, int n, float* out ) noexcept
 {
    for ( int i = 0; i < n; ++i )
       out[i] = float( P::FromSample( s[i] ) );
@@ -51,7 +50,7 @@ void PaddedRow( const typename P::sample* src, int width, int x0, int n, float* 
    const int inside = std::min( n, width - x0 );
    if ( i < inside )
    {
-      ToFloats<P>( src + x0 + i, inside - i, out + i );
+      project_pelk::LoopAt<&ToFloats<P>>( project_pelk::ActiveSimdLevel(), src + x0 + i, inside - i, out + i );
       i = inside;
    }
    for ( ; i < n; ++i )

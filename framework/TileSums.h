@@ -1,6 +1,8 @@
 #ifndef VELQORA_TILE_SUMS_H
 #define VELQORA_TILE_SUMS_H
 
+#include "framework/Simd.h"
+
 namespace project_pelk
 {
 
@@ -11,24 +13,12 @@ namespace project_pelk
 // none yet (their sum starts from 0).
 
 // One output channel, weights `w`.
-void AccumulateRow( float* sums, const float* s, const double* w, int from, int fresh, int to ) noexcept;
+void AccumulateRow( float* sums, const float* s, const double* w, int from, int fresh, int to,
+                    SimdLevel level = ActiveSimdLevel() ) noexcept;
 
 // A grayscale pixel receives the three output channels in order, each a third.
 void AccumulateGrayRow( float* sums, const float* s0, const float* s1, const float* s2, const double* w, int from,
-                        int fresh, int to ) noexcept;
-
-namespace detail
-{
-
-// The two ways AccumulateGrayRow has, for the tests that compare them: the
-// portable loop, and the one for processors with AVX-512, which may be called
-// only where HasAvx512() holds.
-void AccumulateGrayRowPortable( float* sums, const float* s0, const float* s1, const float* s2, const double* w,
-                                int from, int fresh, int to ) noexcept;
-void AccumulateGrayRowAvx512( float* sums, const float* s0, const float* s1, const float* s2, const double* w,
-                              int from, int fresh, int to ) noexcept;
-
-} // detail
+                        int fresh, int to, SimdLevel level = ActiveSimdLevel() ) noexcept;
 
 } // project_pelk
 

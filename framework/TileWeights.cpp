@@ -16,10 +16,9 @@ bool SameGeometry( const TileGeometry& a, const TileGeometry& b )
           a.padBottom == b.padBottom && a.tileCount == b.tileCount;
 }
 
-// Compiled also for newer processors, chosen at run time: a row is made for
-// every tile row, as often as the sums it weights.
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] void Scale( const double* columns, double f, int n,
-                                                                          double* row )
+// A row is made for every tile row, as often as the sums it weights: the
+// compiler's vector code for it runs at the level chosen.
+[[gnu::always_inline]] inline void Scale( const double* columns, double f, int n, double* row ) noexcept
 {
    for ( int i = 0; i < n; ++i )
       row[i] = columns[i] * f;
@@ -68,7 +67,7 @@ const double* TileWeights::Row( int j )
    const int W = m_geometry.window;
    if ( !m_kind->table.empty() )
       return m_kind->table.data() + std::size_t( j ) * W;
-   Scale( m_kind->columns.data(), m_kind->rows[j], W, m_row.data() );
+   LoopAt<&Scale>( m_level, m_kind->columns.data(), m_kind->rows[j], W, m_row.data() );
    return m_row.data();
 }
 

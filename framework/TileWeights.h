@@ -1,6 +1,7 @@
 #ifndef VELQORA_TILE_WEIGHTS_H
 #define VELQORA_TILE_WEIGHTS_H
 
+#include "framework/Simd.h"
 #include "framework/TileGeometry.h"
 
 #include <array>
@@ -24,6 +25,11 @@ namespace project_pelk
 class TileWeights
 {
 public:
+   explicit TileWeights( SimdLevel level = ActiveSimdLevel() ) noexcept
+      : m_level( level )
+   {
+   }
+
    // Chooses the tile with origin (tileX, tileY) for Row().
    void Select( const TileGeometry& geometry, int tileX, int tileY );
 
@@ -38,6 +44,7 @@ private:
       std::vector<double> table;         // element j * window + i, otherwise
    };
 
+   SimdLevel m_level;
    TileGeometry m_geometry;
    std::array<Kind, 16> m_kinds;
    const Kind* m_kind = nullptr;

@@ -1,6 +1,5 @@
 #include "module/StrengthMix.h"
 
-#include "framework/Avx512.h"
 #include "framework/FiniteCheck.h"
 
 #include <algorithm>
@@ -40,13 +39,11 @@ inline typename P::sample MixSample( float denoised, double kept, double amount,
 
 // One row of the strength mix; `source` may be `out` itself, and `kept`, when
 // not null, holds the source's side for every sample value. Returns false
-// when a destretched sample was not finite. Compiled also for newer
-// processors, chosen at run time; the arithmetic is the same in every version.
+// when a destretched sample was not finite.
 template <class P, bool Linear, bool Transfer>
-[[gnu::target_clones( "arch=x86-64-v4", "avx2", "default" )]] bool MixRow( typename P::sample* out,
-                                                                  const typename P::sample* source,
-                                                                  const double* kept, const float* denoised, int n,
-                                                                  double amount, double m, double c0 )
+[[gnu::always_inline]] inline bool MixRow( typename P::sample* out, const typename P::sample* source,
+                                           const double* kept, const float* denoised, int n, double amount,
+                                           double m, double c0 ) noexcept
 {
    const double keep = 1 - amount;
    uint32_t bad = 0;
@@ -85,7 +82,7 @@ template <class P, bool Linear, bool Transfer>
 
 // P::ToSample() on eight values, stored.
 template <class P>
-[[gnu::target( "arch=x86-64-v4" )]] inline void Store8( typename P::sample* out, __m512d v, __mmask8 lanes ) noexcept
+[[VELQORA_TARGET_AVX512]] inline void Store8( typename P::sample* out, __m512d v, __mmask8 lanes ) noexcept
 {
    using sample = typename P::sample;
    if constexpr ( std::is_same_v<sample, float> )
@@ -110,7 +107,7 @@ template <class P>
 }
 
 template <class P, bool Linear, bool Transfer>
-[[gnu::target( "arch=x86-64-v4" )]] bool MixRowFull( typename P::sample* out, const float* denoised, int n,
+[[VELQORA_TARGET_AVX512]] bool MixRowFull( typename P::sample* out, const float* denoised, int n,
                                                     double amount, double m, double c0 ) noexcept
 {
    const __m512d zero = _mm512_setzero_pd(), one = _mm512_set1_pd( 1.0 );
@@ -145,11 +142,11 @@ template <class P, bool Linear, bool Transfer>
 
 template <class P>
 StrengthMix<P>::StrengthMix( GenericImage<P>& image, const GenericImage<P>& source, double amount,
-                             const Array<HistogramTransformation>& stf, bool vectorCode )
+                             const Array<HistogramTransformation>& stf, project_pelk::SimdLevel level )
    : m_image( image )
    , m_source( source )
    , m_amount( amount )
-   , m_vectorCode( vectorCode )
+   , m_level( level )
 {
    for ( size_t c = 0; c < stf.Length() && c < 3; ++c )
    {
@@ -211,10 +208,11 @@ template <bool Linear, bool Transfer>
 void StrengthMix<P>::Mix( sample* out, const sample* src, const float* denoised, int n, const Destretch& ds ) noexcept
 {
    const bool finite =
-      m_vectorCode && !m_readsSource
+      m_level == project_pelk::SimdLevel::Avx512 && !m_readsSource
          ? MixRowFull<P, Linear, Transfer>( out, denoised, n, m_amount, ds.m, ds.c0 )
-         : MixRow<P, Linear, Transfer>( out, src, m_kept.empty() ? nullptr : m_kept.data(), denoised, n, m_amount,
-                                        ds.m, ds.c0 );
+         : project_pelk::LoopAt<&MixRow<P, Linear, Transfer>>( m_level, out, src,
+                                                                m_kept.empty() ? nullptr : m_kept.data(), denoised,
+                                                                n, m_amount, ds.m, ds.c0 );
    if ( !finite )
       m_nonFinite = true;
 }

@@ -1,6 +1,7 @@
 #ifndef VELQORA_STRENGTH_MIX_H
 #define VELQORA_STRENGTH_MIX_H
 
+#include "framework/Simd.h"
 #include "framework/TileAccumulator.h"
 #include "platform/core/Array.h"
 #include "platform/image/GenericImage.h"
@@ -26,11 +27,10 @@ public:
 
    // `source` is the image itself, or in linear mode the source as it was
    // before the stretch; `stf` is the stretch to undo, empty in plain mode.
-   // `vectorCode`: whether rows at full strength take the loop written for
-   // AVX-512 (only where project_pelk::HasAvx512() holds); the tests compare
-   // the two.
+   // `level`: the vector code the rows run (the tests compare the levels).
    StrengthMix( GenericImage<P>& image, const GenericImage<P>& source, double amount,
-                const Array<HistogramTransformation>& stf, bool vectorCode );
+                const Array<HistogramTransformation>& stf,
+                project_pelk::SimdLevel level = project_pelk::ActiveSimdLevel() );
 
    void Write( const project_pelk::FinishedColumns& f );
 
@@ -52,7 +52,7 @@ private:
    double m_amount;
    bool m_linear = false;
    bool m_readsSource = true;
-   bool m_vectorCode = false;
+   project_pelk::SimdLevel m_level;
    Destretch m_destretch[3];
    std::vector<double> m_kept; // the source's side by sample value, for small integer samples
    bool m_nonFinite = false;

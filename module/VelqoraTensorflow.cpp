@@ -1,6 +1,5 @@
 #include "module/VelqoraTensorflow.h"
 
-#include "framework/Avx512.h"
 #include "framework/FiniteCheck.h"
 #include "framework/TensorflowGuards.h"
 #include "framework/ValueText.h"
@@ -169,7 +168,7 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
    // In linear mode the source side of the mix is the source as it was: its
    // stretch and destretch would clip its shadows and round it twice.
    StrengthMix<P> mix( image, linear ? restorer.Original() : image, amount,
-                       linear ? stf : Array<HistogramTransformation>(), project_pelk::HasAvx512() );
+                       linear ? stf : Array<HistogramTransformation>() );
    project_pelk::TileAccumulator output( geometry, numberOfChannels,
                                          [&mix]( const project_pelk::FinishedColumns& f ) { mix.Write( f ); } );
 

@@ -3,9 +3,7 @@
 #include "HostFixture.h"
 #include "ReferencePipeline.h"
 
-#include "framework/Avx512.h"
-#include "framework/TileSums.h"
-#include "module/StrengthMix.h"
+#include "framework/Simd.h"
 #include "module/VelqoraTensorflow.h"
 #include "tests/ErrorOf.h"
 #include "tests/InstalledModule.h"
@@ -16,7 +14,6 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -58,7 +55,8 @@ TEST_F( PipelineTest, RunsEqualTheStraightforwardPipelineBitForBit )
    for ( const auto& k : cases )
       DispatchPixelType( k.isFloat, k.bits, [&]( auto type ) {
          using P = typename decltype( type )::type;
-         SCOPED_TRACE( std::to_string( k.bits ) + " bits, " + std::to_string( k.width ) + "x" +
+         SCOPED_TRACE( std::string( project_pelk::SimdLevelName( project_pelk::ActiveSimdLevel() ) ) + ", " +
+                       std::to_string( k.bits ) + " bits, " + std::to_string( k.width ) + "x" +
                        std::to_string( k.height ) + ( k.linear ? ", linear" : "" ) );
          host::View& module = PatternView<P>( k.width, k.height, k.colorSpace, k.stf, 0.55 );
          host::View& straightforward = PatternView<P>( k.width, k.height, k.colorSpace, k.stf, 0.55 );
@@ -111,99 +109,6 @@ TEST_F( PipelineTest, SmallIntegerStretchEqualsTheSubtractionThenTheTransformati
       check( UInt8PixelTraits(), stf );
       check( UInt16PixelTraits(), stf );
    }
-}
-
-// The grayscale accumulation's vector loop against the portable one, on
-// values the identity network never gives: negative, above 1, negative zero,
-// subnormal and huge, with every split of carried and fresh sums.
-TEST( TileSums, GrayVectorLoopEqualsThePortableOne )
-{
-   if ( !project_pelk::HasAvx512() )
-      GTEST_SKIP() << "no AVX-512 here";
-   const float edges[] = { 0.0f, -0.0f, 1.0f, 1.0000001f, 0.99999994f, -1e-30f, 1e-45f, -1e-45f, 1e-40f,
-                           3.0e38f, -3.0e38f, 0.5f, -0.25f, 2.0f };
-   std::mt19937 random( 7 );
-   std::uniform_real_distribution<float> uniform( -0.5f, 1.5f );
-   auto value = [&] { return random() % 3 == 0 ? edges[random() % std::size( edges )] : uniform( random ); };
-   for ( int trial = 0; trial < 2000; ++trial )
-   {
-      const int n = 1 + int( random() % 40 );
-      const int from = int( random() % n ), to = from + int( random() % ( n - from + 1 ) );
-      const int fresh = int( random() % ( n + 3 ) ) - 1;
-      std::vector<float> s[3], sums( n );
-      std::vector<double> w( n );
-      for ( auto& channel : s )
-         for ( int k = 0; k < n; ++k )
-            channel.push_back( value() );
-      for ( int k = 0; k < n; ++k )
-      {
-         sums[k] = random() % 5 == 0 ? -0.0f : uniform( random ) / 1.5f;
-         w[k] = random() % 2 ? double( random() % 1025 ) / 1024 : double( uniform( random ) ) / 1.5;
-      }
-      std::vector<float> vector = sums;
-      project_pelk::detail::AccumulateGrayRowPortable( sums.data(), s[0].data(), s[1].data(), s[2].data(), w.data(),
-                                                       from, fresh, to );
-      project_pelk::detail::AccumulateGrayRowAvx512( vector.data(), s[0].data(), s[1].data(), s[2].data(), w.data(),
-                                                     from, fresh, to );
-      ASSERT_EQ( std::memcmp( sums.data(), vector.data(), n * sizeof( float ) ), 0 )
-         << "trial " << trial << ": columns " << from << " to " << to << ", fresh from " << fresh;
-   }
-}
-
-// The strength mix's vector loop at full strength against the portable one,
-// for every pixel type and mode, on denoised values the accumulation never
-// gives (negative, above 1, NaN, infinite) and destretches that leave [0, 1].
-TEST( StrengthMix, VectorLoopEqualsThePortableOne )
-{
-   if ( !project_pelk::HasAvx512() )
-      GTEST_SKIP() << "no AVX-512 here";
-   const float edges[] = { 0.0f, -0.0f, 1.0f, 1.0000001f, 0.99999994f, -1e-30f, 1e-45f, 0.5f, -0.25f, 2.0f };
-   // At most one of these per row, so that each decides whether the row is finite.
-   const float planted[] = { 0.5f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity() };
-   const struct
-   {
-      double m, c0; // the stretch undone; none in plain mode
-      bool linear;
-   } modes[] = { { 0.5, 0.0, false }, { 0.2, 0.1, true }, { 0.8, -0.3, true }, { 0.5, 0.25, true } };
-   std::mt19937 random( 11 );
-   std::uniform_real_distribution<float> uniform( -0.2f, 1.2f );
-   constexpr int width = 37, height = 1;
-   std::vector<float> denoised( width * height );
-   auto check = [&]<class P>( P ) {
-      for ( const auto& mode : modes )
-         for ( int trial = 0; trial < 20; ++trial )
-         {
-            for ( float& d : denoised )
-               d = random() % 3 == 0 ? edges[random() % std::size( edges )] : uniform( random );
-            denoised[3 + random() % ( width - 5 )] = planted[trial % std::size( planted )];
-            Array<HistogramTransformation> stf;
-            if ( mode.linear )
-               stf.Add( HistogramTransformation( mode.m, mode.c0, 1, 0, 1 ) );
-            GenericImage<P> portable( width, height, ColorSpace::Gray ), vector( width, height, ColorSpace::Gray );
-            portable = 0.5;
-            vector = 0.5;
-            StrengthMix<P> a( portable, portable, 1.0, stf, false ), b( vector, vector, 1.0, stf, true );
-            // Columns 3 to 34 of 37: neither loop may write past them.
-            const project_pelk::FinishedColumns f{ 3, width - 2, 0, height, denoised.data() + 3, width, 0 };
-            a.Write( f );
-            b.Write( f );
-            ASSERT_EQ( std::memcmp( portable.PixelData( 0 ), vector.PixelData( 0 ),
-                                    portable.NumberOfPixels() * sizeof( typename P::sample ) ),
-                       0 )
-               << P::BitsPerSample() << " bits, m " << mode.m << ", c0 " << mode.c0 << ", trial " << trial;
-            // The transfer sends a NaN and infinities to 0 or 1; without it they stay.
-            const bool transfer = mode.linear && mode.m != 0.5;
-            const bool nonFinite = trial % std::size( planted ) != 0 && mode.linear && !transfer;
-            ASSERT_EQ( a.AllFinite(), !nonFinite ) << P::BitsPerSample() << " bits, trial " << trial;
-            ASSERT_EQ( b.AllFinite(), !nonFinite ) << P::BitsPerSample() << " bits, trial " << trial;
-         }
-   };
-   check( FloatPixelTraits() );
-   check( DoublePixelTraits() );
-   check( UInt8PixelTraits() );
-   check( UInt16PixelTraits() );
-   check( UInt32PixelTraits() );
 }
 
 // ---------------------------------------------------------------------------

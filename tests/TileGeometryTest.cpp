@@ -2,6 +2,7 @@
 #include "framework/TileGeometry.h"
 #include "framework/TileWeights.h"
 #include "tests/ErrorOf.h"
+#include "tests/SimdLevels.h"
 
 #include <gtest/gtest.h>
 
@@ -127,23 +128,25 @@ TEST( TileWeights, EveryKindOfTileMatchesWeight )
    // Geometries with one tile column or row (a tile both first and last),
    // in both regimes, and the system's.
    const int geometries[][4] = { { 1000, 700, 512, 480 }, { 40, 100, 64, 48 }, { 100, 40, 64, 16 }, { 129, 200, 64, 24 } };
-   for ( const auto& k : geometries )
-   {
-      const TileGeometry g = TileGeometry::ForImage( k[0], k[1], k[2], k[3] );
-      project_pelk::TileWeights weights;
-      for ( int t = 0; t < g.tileCount; ++t )
+   for ( const auto level : SimdLevelsHere() )
+      for ( const auto& k : geometries )
       {
-         const auto [x, y] = g.TileCoords( t );
-         weights.Select( g, x, y );
-         for ( int j = 0; j < g.window; ++j )
+         const TileGeometry g = TileGeometry::ForImage( k[0], k[1], k[2], k[3] );
+         project_pelk::TileWeights weights( level );
+         for ( int t = 0; t < g.tileCount; ++t )
          {
-            const double* row = weights.Row( j );
-            for ( int i = 0; i < g.window; ++i )
-               ASSERT_EQ( row[i], g.Weight( x, y, i, j ) )
-                  << k[0] << "x" << k[1] << " tile " << t << " at " << i << ", " << j;
+            const auto [x, y] = g.TileCoords( t );
+            weights.Select( g, x, y );
+            for ( int j = 0; j < g.window; ++j )
+            {
+               const double* row = weights.Row( j );
+               for ( int i = 0; i < g.window; ++i )
+                  ASSERT_EQ( row[i], g.Weight( x, y, i, j ) )
+                     << project_pelk::SimdLevelName( level ) << ", " << k[0] << "x" << k[1] << " tile " << t << " at "
+                     << i << ", " << j;
+            }
          }
       }
-   }
 }
 
 } // namespace
