@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace project_pelk
 {
@@ -31,6 +32,21 @@ inline uint32_t NonFinite( double d ) noexcept
    uint64_t bits;
    std::memcpy( &bits, &d, sizeof bits );
    return uint32_t( ( bits & 0x7ff0000000000000u ) == 0x7ff0000000000000u );
+}
+
+// NonFinite() on each lane of a vector of doubles (see Lanes in Simd.h): all
+// bits set in a lane whose value is NaN or infinite, else 0. On a double, the
+// same as NonFinite().
+template <class D>
+inline auto NonFiniteLanes( D d ) noexcept
+{
+   if constexpr ( std::is_arithmetic_v<D> )
+      return NonFinite( d );
+   else
+   {
+      using Bits = decltype( d < d );
+      return ( ( Bits ) d & 0x7ff0000000000000 ) == 0x7ff0000000000000;
+   }
 }
 
 // A double's exponent lies in its high 32-bit word (x86-64 is little endian);

@@ -13,6 +13,8 @@
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 
+#include <type_traits>
+
 // The targets a level's code is compiled for: AVX2 is x86-64-v3 (with FMA,
 // which -ffp-contract=off keeps out of the sums), AVX-512 is x86-64-v4 (F, BW,
 // DQ and VL, so also masked 256-bit vectors).
@@ -39,6 +41,29 @@ SimdLevel ActiveSimdLevel() noexcept;
 
 // "portable", "avx2" or "avx512", as VELQORA_SIMD spells them.
 const char* SimdLevelName( SimdLevel level ) noexcept;
+
+// N values of T in one vector, with GCC's vector extension: arithmetic and
+// comparisons act lane by lane, a ? b : c selects lane by lane, and
+// __builtin_convertvector converts lane by lane. Arithmetic written once over
+// a value type runs on T itself in a portable loop and on Lanes<T, 4> or
+// Lanes<T, 8> in the vector ones, with the same rounding in every lane.
+template <class T, int N>
+struct LanesOf
+{
+   typedef T type __attribute__( ( vector_size( N * sizeof( T ) ) ) );
+};
+template <class T, int N>
+using Lanes = typename LanesOf<T, N>::type;
+
+// x in every lane of D, or x itself when D is a scalar.
+template <class D>
+inline D Splat( double x ) noexcept
+{
+   if constexpr ( std::is_arithmetic_v<D> )
+      return x;
+   else
+      return x - D{};
+}
 
 namespace detail
 {

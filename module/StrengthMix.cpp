@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace pcl
@@ -20,21 +21,34 @@ inline double KeptSource( typename P::sample source, double keep ) noexcept
    return P::FromSample( P::ToSample( keep * P::FromSample( source ) ) );
 }
 
-// One sample of the strength mix (see StrengthMix), given the source's side.
+// The strength mix (see StrengthMix) on one value, given the source's side,
+// before it is stored: written once, for the portable loop (D = double) and
+// the vector ones (D = lanes of doubles). `bad` gathers whether a destretched
+// value was not finite.
+template <bool Linear, bool Transfer, class D, class Bad>
+[[gnu::always_inline]] inline D MixValue( D d, D kept, double amount, double m, double c0, Bad& bad ) noexcept
+{
+   using project_pelk::Splat;
+   if constexpr ( Linear )
+   {
+      if constexpr ( Transfer )
+      {
+         // HistogramTransformation::MTF: 0 unless d > 0, 1 where d >= 1.
+         const D t = ( m - 1 ) * d / ( ( 2 * m - 1 ) * d - m );
+         d = d > 0.0 ? ( d >= 1.0 ? Splat<D>( 1 ) : t ) : Splat<D>( 0 );
+      }
+      d = d + c0;
+      bad |= project_pelk::NonFiniteLanes( d );
+   }
+   d = d < 0.0 ? Splat<D>( 0 ) : ( d > 1.0 ? Splat<D>( 1 ) : d );
+   return amount * d + kept;
+}
+
 template <class P, bool Linear, bool Transfer>
 inline typename P::sample MixSample( float denoised, double kept, double amount, double m, double c0,
                                      uint32_t& bad ) noexcept
 {
-   double d = denoised;
-   if constexpr ( Linear )
-   {
-      if constexpr ( Transfer )
-         d = HistogramTransformation::MTF( m, d );
-      d = d + c0;
-      bad |= project_pelk::NonFinite( d );
-   }
-   d = d < 0.0 ? 0.0 : ( d > 1.0 ? 1.0 : d );
-   return P::ToSample( amount * d + kept );
+   return P::ToSample( MixValue<Linear, Transfer>( double( denoised ), kept, amount, m, c0, bad ) );
 }
 
 // One row of the strength mix; `source` may be `out` itself, and `kept`, when
@@ -74,68 +88,60 @@ template <class P, bool Linear, bool Transfer>
    return bad == 0;
 }
 
-// MixRow at full strength on eight samples at a time, for processors with
-// AVX-512: the compiler's own version keeps every select as compares and
-// blends, about half as fast. vmaxpd( a, b ) is a > b ? a : b and vminpd( a,
-// b ) is a < b ? a : b, so each select below keeps a NaN and a negative zero
-// as the portable one does.
-
-// P::ToSample() on eight values, stored.
-template <class P>
-[[VELQORA_TARGET_AVX512]] inline void Store8( typename P::sample* out, __m512d v, __mmask8 lanes ) noexcept
+// P::ToSample() on lanes, the same steps: 0 unless v > 0, the largest sample
+// where v >= 1, else v × largest rounded half to even, which adding 2^52
+// does (the sum's low bits are the rounded integer).
+template <class P, int N>
+[[gnu::always_inline]] inline auto ToSamples( project_pelk::Lanes<double, N> v ) noexcept
 {
    using sample = typename P::sample;
-   if constexpr ( std::is_same_v<sample, float> )
-      _mm256_mask_storeu_ps( out, lanes, _mm512_cvtpd_ps( v ) );
-   else if constexpr ( std::is_same_v<sample, double> )
-      _mm512_mask_storeu_pd( out, lanes, v );
+   using D = project_pelk::Lanes<double, N>;
+   if constexpr ( P::IsFloatSample() )
+      return __builtin_convertvector( v, project_pelk::Lanes<sample, N> );
    else
    {
-      // !( v > 0 ) gives 0 and v >= 1 the largest sample, then v × largest is
-      // rounded half to even by adding and taking away 2^52.
-      v = _mm512_min_pd( _mm512_max_pd( v, _mm512_setzero_pd() ), _mm512_set1_pd( 1.0 ) );
-      const __m512d magic = _mm512_set1_pd( 4503599627370496.0 );
-      v = _mm512_mul_pd( v, _mm512_set1_pd( double( P::MaxSampleValue() ) ) );
-      v = _mm512_sub_pd( _mm512_add_pd( v, magic ), magic );
-      if constexpr ( sizeof( sample ) == 4 )
-         _mm256_mask_storeu_epi32( out, lanes, _mm512_cvtpd_epu32( v ) );
-      else if constexpr ( sizeof( sample ) == 2 )
-         _mm_mask_storeu_epi16( out, lanes, _mm256_cvtepi32_epi16( _mm512_cvtpd_epi32( v ) ) );
-      else
-         _mm_mask_storeu_epi8( out, lanes, _mm256_cvtepi32_epi8( _mm512_cvtpd_epi32( v ) ) );
+      v = v > 0.0 ? v : D{};
+      v = v >= 1.0 ? project_pelk::Splat<D>( 1 ) : v;
+      v = v * double( P::MaxSampleValue() ) + 4503599627370496.0;
+      return __builtin_convertvector( ( project_pelk::Lanes<int64_t, N> ) v, project_pelk::Lanes<sample, N> );
    }
 }
 
-template <class P, bool Linear, bool Transfer>
-[[VELQORA_TARGET_AVX512]] bool MixRowFull( typename P::sample* out, const float* denoised, int n,
-                                                    double amount, double m, double c0 ) noexcept
+// MixRow at full strength, N samples at a time; the columns short of a whole
+// vector by the portable loop.
+template <class P, bool Linear, bool Transfer, int N>
+[[gnu::always_inline]] inline bool MixRowFullBy( typename P::sample* out, const float* denoised, int n,
+                                                 double amount, double m, double c0 ) noexcept
 {
-   const __m512d zero = _mm512_setzero_pd(), one = _mm512_set1_pd( 1.0 );
-   __mmask8 bad = 0;
-   for ( int k = 0; k < n; k += 8 )
+   using D = project_pelk::Lanes<double, N>;
+   decltype( D{} < D{} ) bad{};
+   int k = 0;
+   for ( ; n - k >= N; k += N )
    {
-      const __mmask8 lanes = n - k >= 8 ? __mmask8( 0xff ) : __mmask8( ( 1u << ( n - k ) ) - 1 );
-      __m512d d = _mm512_cvtps_pd( _mm256_maskz_loadu_ps( lanes, denoised + k ) );
-      if constexpr ( Linear )
-      {
-         if constexpr ( Transfer )
-         {
-            // HistogramTransformation::MTF: 0 unless d > 0, 1 where d >= 1.
-            __m512d t = _mm512_div_pd( _mm512_mul_pd( _mm512_set1_pd( m - 1 ), d ),
-                                       _mm512_sub_pd( _mm512_mul_pd( _mm512_set1_pd( 2 * m - 1 ), d ),
-                                                      _mm512_set1_pd( m ) ) );
-            t = _mm512_mask_blend_pd( _mm512_cmp_pd_mask( d, one, _CMP_GE_OQ ), t, one );
-            d = _mm512_maskz_mov_pd( _mm512_cmp_pd_mask( d, zero, _CMP_GT_OQ ), t );
-         }
-         d = _mm512_add_pd( d, _mm512_set1_pd( c0 ) );
-         // A NaN (quiet or signalling) or an infinity.
-         bad |= _mm512_mask_fpclass_pd_mask( lanes, d, 0x01 | 0x08 | 0x10 | 0x80 );
-      }
-      // d < 0 ? 0 : ( d > 1 ? 1 : d ), then amount × d + 0 (the source's side).
-      d = _mm512_min_pd( one, _mm512_max_pd( zero, d ) );
-      Store8<P>( out + k, _mm512_add_pd( _mm512_mul_pd( _mm512_set1_pd( amount ), d ), zero ), lanes );
+      project_pelk::Lanes<float, N> d;
+      std::memcpy( &d, denoised + k, sizeof d );
+      const auto s = ToSamples<P, N>( MixValue<Linear, Transfer>( __builtin_convertvector( d, D ), D{}, amount, m,
+                                                                   c0, bad ) );
+      std::memcpy( out + k, &s, sizeof s );
    }
-   return bad == 0;
+   bool finite = true;
+   for ( int i = 0; i < N; ++i )
+      finite = finite && bad[i] == 0;
+   return MixRow<P, Linear, Transfer>( out + k, out + k, nullptr, denoised + k, n - k, amount, m, c0 ) && finite;
+}
+
+template <class P, bool Linear, bool Transfer>
+[[VELQORA_TARGET_AVX2]] bool MixRowFull4( typename P::sample* out, const float* denoised, int n, double amount,
+                                          double m, double c0 ) noexcept
+{
+   return MixRowFullBy<P, Linear, Transfer, 4>( out, denoised, n, amount, m, c0 );
+}
+
+template <class P, bool Linear, bool Transfer>
+[[VELQORA_TARGET_AVX512]] bool MixRowFull8( typename P::sample* out, const float* denoised, int n, double amount,
+                                            double m, double c0 ) noexcept
+{
+   return MixRowFullBy<P, Linear, Transfer, 8>( out, denoised, n, amount, m, c0 );
 }
 
 } // namespace
@@ -207,12 +213,18 @@ template <class P>
 template <bool Linear, bool Transfer>
 void StrengthMix<P>::Mix( sample* out, const sample* src, const float* denoised, int n, const Destretch& ds ) noexcept
 {
-   const bool finite =
-      m_level == project_pelk::SimdLevel::Avx512 && !m_readsSource
-         ? MixRowFull<P, Linear, Transfer>( out, denoised, n, m_amount, ds.m, ds.c0 )
-         : project_pelk::LoopAt<&MixRow<P, Linear, Transfer>>( m_level, out, src,
-                                                                m_kept.empty() ? nullptr : m_kept.data(), denoised,
-                                                                n, m_amount, ds.m, ds.c0 );
+   // At full strength in lanes of doubles, written out: the compiler's own
+   // version of the portable loop is about half as fast.
+   using project_pelk::SimdLevel;
+   bool finite;
+   if ( !m_readsSource && m_level == SimdLevel::Avx512 )
+      finite = MixRowFull8<P, Linear, Transfer>( out, denoised, n, m_amount, ds.m, ds.c0 );
+   else if ( !m_readsSource && m_level == SimdLevel::Avx2 )
+      finite = MixRowFull4<P, Linear, Transfer>( out, denoised, n, m_amount, ds.m, ds.c0 );
+   else
+      finite = project_pelk::LoopAt<&MixRow<P, Linear, Transfer>>( m_level, out, src,
+                                                                   m_kept.empty() ? nullptr : m_kept.data(),
+                                                                   denoised, n, m_amount, ds.m, ds.c0 );
    if ( !finite )
       m_nonFinite = true;
 }
