@@ -208,7 +208,10 @@ ToolStatus HostTool::Run( const ToolOptions& options )
       if ( !failure.empty() )
       {
          m_terminal.Finish();
-         const std::string line = "velqora-host: " + Quoted( step ) + ": " + failure + "\n";
+         // A file's message names the file already.
+         const bool named = step.args.size() == 1 && failure.starts_with( step.args[0] + ": " );
+         const std::string line =
+            "velqora-host: " + ( named ? step.option + " " : Quoted( step ) + ": " ) + failure + "\n";
          (void)!::write( m_errorFd, line.data(), line.size() );
          return m_interrupts.load() != 0 ? ToolAborted : ToolFailed;
       }
@@ -222,24 +225,34 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
    const std::string& o = step.option;
    if ( o == "--open" )
    {
-      ImageData image = ReadImageFile( step.args[0] );
-      std::string id = IdentifierFromFileName( step.args[0] );
+      const std::string& path = step.args[0];
+      std::string id = IdentifierFromFileName( path );
       for ( int n = 2; m_host.Windows().FindView( id ) != nullptr; ++n )
-         id = IdentifierFromFileName( step.args[0] ) + "_" + std::to_string( n );
-      View& view = m_host.Windows().CreateView( id, image.width, image.height, image.numberOfChannels, image.colorSpace,
-                                      image.bitsPerSample, image.isFloatSample );
-      for ( int c = 0; c < image.numberOfChannels; ++c )
+         id = IdentifierFromFileName( path ) + "_" + std::to_string( n );
+      // The file is read straight into the new view's image.
+      View* view = nullptr;
+      ImageFileInfo info;
+      try
       {
-         std::memcpy( view.Samples<unsigned char>( c ), image.channels[c].data(), view.BytesPerChannel() );
-         std::vector<unsigned char>().swap( image.channels[c] ); // one copy of the image at a time
+         info = ReadImageFile( path, [&]( const host_image_desc& f ) {
+            view = &m_host.Windows().CreateView( id, f.width, f.height, f.numberOfChannels, f.colorSpace,
+                                                 f.bitsPerSample, f.isFloatSample != 0 );
+            return view->Describe();
+         } );
       }
-      view.ImageChanged();
-      m_keywords[id] = std::move( image.keywords );
-      Say( "<end><cbr>Opened " + step.args[0] + " as " + id + ": " + std::to_string( view.Width() ) + " x " +
-           std::to_string( view.Height() ) + ", " + std::to_string( view.NumberOfChannels() ) + " channel" +
-           ( view.NumberOfChannels() > 1 ? "s" : "" ) + ", " + SampleFormatName( view ) + "\n" );
-      if ( !image.conversion.empty() )
-         Say( "\033[35m" + id + ": " + image.conversion + "\033[39m\n" );
+      catch ( ... )
+      {
+         if ( view != nullptr )
+            m_host.Windows().CloseView( id );
+         throw;
+      }
+      view->ImageChanged();
+      m_keywords[id] = std::move( info.keywords );
+      Say( "<end><cbr>Opened " + path + " as " + id + ": " + std::to_string( view->Width() ) + " x " +
+           std::to_string( view->Height() ) + ", " + std::to_string( view->NumberOfChannels() ) + " channel" +
+           ( view->NumberOfChannels() > 1 ? "s" : "" ) + ", " + SampleFormatName( *view ) + "\n" );
+      if ( !info.conversion.empty() )
+         Say( "\033[35m" + id + ": " + info.conversion + "\033[39m\n" );
    }
    else if ( o == "--select" )
       m_host.Windows().SelectView( step.args[0] );

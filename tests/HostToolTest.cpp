@@ -170,7 +170,7 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       { { "--window", "--window-set", "99=1" },
         1,
         "velqora-host: --window-set 99=1: no control numbered so; --window shows the numbers\n" },
-      { { "--open", wide, "--save", wide }, 1, "velqora-host: --save " + wide + ": " + wide +
+      { { "--open", wide, "--save", wide }, 1, "velqora-host: --save " + wide +
                                                    ": the file exists already; it is not overwritten\n" },
    };
    const std::string before = Contents( wide );

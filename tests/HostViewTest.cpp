@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace
@@ -110,6 +111,10 @@ TEST( HostViewStatistics, KeptUntilTheImageChangesAndRefusedForUnknownNamesOrCom
    EXPECT_FALSE( view.HasProperty( "Median" ) );
    EXPECT_EQ( view.ComputeOrFetchProperty( "Median" ), Values{ 0.0 } );
    EXPECT_EQ( view.ComputationCount(), 3 );
+   // An empty image is no image: refused, and the view keeps its own.
+   for ( const auto& [width, height] : { std::pair( 0, 2 ), std::pair( 2, 0 ) } )
+      EXPECT_THROW( view.Reallocate( width, height, 1, pcl::ColorSpace::Gray, 32, true ), std::runtime_error );
+   EXPECT_EQ( view.Width() * view.Height(), 4 );
 
    EXPECT_THROW( view.ComputeOrFetchProperty( "Mean" ), std::runtime_error );
    host::View complex( "c", 2, 2, 1, pcl::ColorSpace::Gray, 32, true, true );

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 #include <tuple>
 
 namespace
@@ -199,6 +201,24 @@ TEST_F( ImageFileTest, SignedAndOutOfRangeSamplesAreBroughtIntoRangeAndTold )
          }
       } );
    }
+
+   // Samples near the limits of doubles: their span overflows, the scaling
+   // must not, and the host reads its own output again.
+   fitsfile* f = nullptr;
+   int status = 0;
+   long axes[2] = { 4, 1 };
+   double limits[4] = { -1.7e308, 0, 1.7e308, -0.85e308 };
+   fits_create_diskfile( &f, PathOf( "limits.fits" ).c_str(), &status );
+   fits_create_img( f, DOUBLE_IMG, 2, axes, &status );
+   fits_write_img( f, TDOUBLE, 1, 4, limits, &status );
+   fits_close_file( f, &status );
+   host::ImageData image = host::ReadImageFile( PathOf( "limits.fits" ) );
+   EXPECT_EQ( image.conversion,
+              "64-bit floating-point samples from -1.7e+308 to 1.7e+308 scaled linearly from [-1.7e+308, 1.7e+308] to [0, 1]" );
+   const double* scaled = reinterpret_cast<const double*>( image.channels[0].data() );
+   EXPECT_EQ( std::vector<double>( scaled, scaled + 4 ), ( std::vector<double>{ 0, 0.5, 1, 0.25 } ) );
+   Save( image, "limits-copy.fits" );
+   ExpectSameImage( host::ReadImageFile( PathOf( "limits-copy.fits" ) ), image, "limits" );
 }
 
 // A TIFF file written by libtiff itself, 16-bit, samples k in file order
@@ -294,13 +314,80 @@ TEST_F( ImageFileTest, TiffLayoutsAreReadInFileOrder )
    }
 }
 
+// A copy of a FITS file with one header card's value replaced.
+std::string WithCard( const std::string& fits, const std::string& key, const std::string& value )
+{
+   std::string bytes = fits;
+   const std::string name = ( key + "        " ).substr( 0, 8 ) + "= ";
+   size_t at = 0;
+   while ( at < bytes.size() && bytes.compare( at, 10, name ) != 0 )
+      at += 80;
+   EXPECT_LT( at, bytes.size() ) << key;
+   if ( at < bytes.size() )
+      bytes.replace( at + 10, 70, ( std::string( 20, ' ' ) + value ).substr( value.size() ) + std::string( 50, ' ' ) );
+   return bytes;
+}
+
+// A little-endian TIFF file with one tag of its first directory set to another
+// value.
+std::string WithTag( std::string tiff, uint16_t tag, uint32_t value )
+{
+   auto read = [&]( size_t at, int bytes ) {
+      uint32_t v = 0;
+      std::memcpy( &v, tiff.data() + at, size_t( bytes ) );
+      return v;
+   };
+   const size_t directory = read( 4, 4 );
+   for ( uint32_t e = 0; e < read( directory, 2 ); ++e )
+   {
+      const size_t entry = directory + 2 + 12 * e;
+      if ( read( entry, 2 ) == tag )
+         std::memcpy( tiff.data() + entry + 8, &value, read( entry + 2, 2 ) == TIFF_SHORT ? 2 : 4 );
+   }
+   return tiff;
+}
+
+// An RGB 16-bit TIFF file whose first strip holds 12 bytes, whatever its rows
+// need; the others are whole.
+void WriteShortStripTiff( const std::string& path, uint32_t side, uint32_t rowsPerStrip, uint16_t compression )
+{
+   TIFF* t = TIFFOpen( path.c_str(), "w" );
+   TIFFSetField( t, TIFFTAG_IMAGEWIDTH, side );
+   TIFFSetField( t, TIFFTAG_IMAGELENGTH, side );
+   TIFFSetField( t, TIFFTAG_SAMPLESPERPIXEL, uint16_t( 3 ) );
+   TIFFSetField( t, TIFFTAG_BITSPERSAMPLE, uint16_t( 16 ) );
+   TIFFSetField( t, TIFFTAG_PHOTOMETRIC, uint16_t( PHOTOMETRIC_RGB ) );
+   TIFFSetField( t, TIFFTAG_COMPRESSION, compression );
+   TIFFSetField( t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip );
+   std::vector<char> strip( TIFFNumberOfStrips( t ) > 1 ? size_t( TIFFStripSize( t ) ) : 12, 0 );
+   for ( uint32_t s = 0; s < TIFFNumberOfStrips( t ); ++s )
+      TIFFWriteRawStrip( t, s, strip.data(), s == 0 ? 12 : tmsize_t( strip.size() ) );
+   TIFFClose( t );
+}
+
 TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
 {
    host::ImageData good = Pattern( 64, 64, 1, 16, false, 7 );
    Save( good, "good.fits" );
+   Save( good, "good.tif" );
    const std::string whole = Contents( PathOf( "good.fits" ) );
    m_dir.Write( "cut.fits", whole.substr( 0, 2880 + 1000 ) );
    m_dir.Write( "text.fits", "hello" );
+   for ( const auto& [name, key, value] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+            { "naxis1.fits", "NAXIS1", "0" },
+            { "naxis2.fits", "NAXIS2", "0" },
+            { "bscale-nan.fits", "BSCALE", "NAN" },
+            { "bscale-text.fits", "BSCALE", "'one'" },
+            { "bzero-inf.fits", "BZERO", "INF" } } )
+      m_dir.Write( name, WithCard( whole, key, value ) );
+   const std::string rice = Contents( WriteRawFits( "rice.fits", USHORT_IMG, { 200, 150 }, 60000, true ) );
+   for ( const auto& [name, key, value] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+            { "znaxis1.fits", "ZNAXIS1", "0" },
+            { "ztile1.fits", "ZTILE1", "0" },
+            { "ztile2.fits", "ZTILE2", "0" },
+            { "blocksize.fits", "ZVAL1", "0" } } )
+      m_dir.Write( name, WithCard( rice, key, value ) );
+   m_dir.Write( "rice-cut.fits", rice.substr( 0, rice.size() - 2880 ) );
    WriteRawFits( "bitpix64.fits", LONGLONG_IMG, { 4, 4 }, 0 );
    WriteRawFits( "planes4.fits", SHORT_IMG, { 4, 4, 4 }, 0 );
    WriteRawFits( "cube.fits", SHORT_IMG, { 4, 4, 1, 2 }, 0 );
@@ -316,10 +403,16 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
       TIFFWriteScanline( t, row, 1, 0 );
       TIFFClose( t );
    }
+   m_dir.Write( "rows0.tif", WithTag( Contents( PathOf( "good.tif" ) ), TIFFTAG_ROWSPERSTRIP, 0 ) );
+   WriteShortStripTiff( PathOf( "short-strip.tif" ), 64, 32, COMPRESSION_NONE );
+   WriteShortStripTiff( PathOf( "claims.tif" ), 30000, 30000, COMPRESSION_NONE );
+   WriteShortStripTiff( PathOf( "claims-deflate.tif" ), 1000000, 1000000, COMPRESSION_ADOBE_DEFLATE );
+   ASSERT_EQ( ::mkfifo( PathOf( "fifo.fits" ).c_str(), 0600 ), 0 );
+   fs::create_directory( PathOf( "directory.fits" ) );
    const struct
    {
       const char* name;
-      const char* message;
+      std::string message; // what the message starts with, after the file's name
    } cases[] = {
       { "cut.fits", ": the file is cut short: 3880 bytes, the image needs 11072" },
       { "text.fits", ": neither a FITS nor a TIFF file" },
@@ -329,9 +422,40 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
       { "cube.fits", ": a FITS image of 4 axes is not supported (2 or 3 are)" },
       { "bilevel.tif",
         ": TIFF images of 1-bit integer samples are not supported (8, 16 or 32-bit integers, 32 or 64-bit floats are)" },
+      { "naxis1.fits", ": the image is empty: 0 x 64 pixels" },
+      { "naxis2.fits", ": the image is empty: 64 x 0 pixels" },
+      { "znaxis1.fits", ": the image is empty: 0 x 150 pixels" },
+      { "bscale-nan.fits", ": BSCALE = NAN is not a finite number" },
+      { "bscale-text.fits", ": BSCALE = 'one' is not a finite number" },
+      { "bzero-inf.fits", ": BZERO = INF is not a finite number" },
+      { "ztile1.fits", ": the compressed image's tile size ZTILE1 = 0 is not a positive whole number" },
+      { "ztile2.fits", ": the compressed image's tile size ZTILE2 = 0 is not a positive whole number" },
+      { "blocksize.fits", ": the compressed image's Rice block size ZVAL1 = 0 is not a positive whole number" },
+      // cfitsio's own account of the error, not only its number.
+      { "rice-cut.fits",
+        ": FITS error 107: tried to move past end of file (Error reading elements 1 thru 87 from column 1 (ffgclb).; "
+        "error reading compressed byte stream from binary table" },
+      { "rows0.tif", ": Bad value 0 for \"RowsPerStrip\" tag" },
+      { "short-strip.tif", ": the file is damaged: strip 0 holds 12 bytes of its 12288" },
+      { "claims.tif", ": the file is cut short: 140 bytes, the image needs 5400000008" },
+      { "claims-deflate.tif", ": the image is too large: 1000000 x 1000000 pixels, 3 channels of 16-bit integer "
+                              "samples (6000000 MB); " },
+      { "fifo.fits", ": not a regular file but a FIFO" },
+      { "directory.fits", ": not a regular file but a directory" },
    };
    for ( const auto& c : cases )
-      EXPECT_EQ( ErrorOf( [&] { host::ReadImageFile( PathOf( c.name ) ); } ), PathOf( c.name ) + c.message );
+   {
+      const std::string error = ErrorOf( [&] { host::ReadImageFile( PathOf( c.name ) ); } );
+      EXPECT_EQ( error.substr( 0, PathOf( c.name ).size() + c.message.size() ), PathOf( c.name ) + c.message );
+   }
+   // Memory that runs out is told, never as std::bad_alloc.
+   EXPECT_EQ( ErrorOf( [&] {
+                 host::ReadImageFile( PathOf( "good.tif" ), []( const host_image_desc& ) -> host_image_desc {
+                    throw std::bad_alloc();
+                 } );
+              } ),
+              PathOf( "good.tif" ) + ": not enough memory to open the image: 64 x 64 pixels, 1 channel of 16-bit integer "
+                                     "samples (1 MB)" );
 }
 
 TEST_F( ImageFileTest, SavingNeverReplacesAFileUnlessTold )

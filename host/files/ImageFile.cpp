@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace host
 {
@@ -37,23 +39,75 @@ bool HasExtension( const std::string& path, std::initializer_list<const char*> e
    throw std::runtime_error( path + ": " + what + ": " + std::strerror( errno ) );
 }
 
+struct CloseFile
+{
+   void operator()( const int* fd ) const noexcept { ::close( *fd ); }
+};
+
+const char* FileTypeName( mode_t mode )
+{
+   if ( S_ISDIR( mode ) )
+      return "a directory";
+   if ( S_ISFIFO( mode ) )
+      return "a FIFO";
+   if ( S_ISSOCK( mode ) )
+      return "a socket";
+   if ( S_ISCHR( mode ) || S_ISBLK( mode ) )
+      return "a device";
+   return "a special file";
+}
+
 } // namespace
+
+ImageFileInfo ReadImageFile( const std::string& path, const ImageAllocator& allocate )
+{
+   char magic[8] = {};
+   {
+      // Without blocking: a FIFO would wait for a writer. The readers open the
+      // file again by name; what is checked here is what the user gave.
+      const int fd = ::open( path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC );
+      if ( fd < 0 )
+         ThrowSystemError( path, "cannot open the file" );
+      const std::unique_ptr<const int, CloseFile> closer( &fd );
+      struct stat info;
+      if ( ::fstat( fd, &info ) != 0 )
+         ThrowSystemError( path, "cannot open the file" );
+      if ( !S_ISREG( info.st_mode ) )
+         throw std::runtime_error( path + ": not a regular file but " + FileTypeName( info.st_mode ) );
+      if ( ::read( fd, magic, sizeof magic ) < 0 )
+         ThrowSystemError( path, "cannot read the file" );
+   }
+   // The format the reader settled on, for a message about its memory.
+   host_image_desc format{};
+   const ImageAllocator allocateAndTell = [&]( const host_image_desc& f ) {
+      format = f;
+      return allocate( f );
+   };
+   try
+   {
+      if ( std::memcmp( magic, "SIMPLE  ", 8 ) == 0 )
+         return ReadFitsFile( path, allocateAndTell );
+      if ( std::memcmp( magic, "II*\0", 4 ) == 0 || std::memcmp( magic, "MM\0*", 4 ) == 0 ||
+           std::memcmp( magic, "II+\0", 4 ) == 0 || std::memcmp( magic, "MM\0+", 4 ) == 0 )
+         return ReadTiffFile( path, allocateAndTell );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      throw std::runtime_error( path + ": not enough memory to open the image" +
+                                ( format.width > 0 ? ": " + ImageSizeText( format ) : std::string() ) );
+   }
+   throw std::runtime_error( path + ": neither a FITS nor a TIFF file" );
+}
 
 ImageData ReadImageFile( const std::string& path )
 {
-   char magic[9] = {};
-   {
-      std::ifstream file( path, std::ios::binary );
-      if ( !file )
-         ThrowSystemError( path, "cannot open the file" );
-      file.read( magic, 8 );
-   }
-   if ( std::memcmp( magic, "SIMPLE  ", 8 ) == 0 )
-      return ReadFitsFile( path );
-   if ( std::memcmp( magic, "II*\0", 4 ) == 0 || std::memcmp( magic, "MM\0*", 4 ) == 0 ||
-        std::memcmp( magic, "II+\0", 4 ) == 0 || std::memcmp( magic, "MM\0+", 4 ) == 0 )
-      return ReadTiffFile( path );
-   throw std::runtime_error( path + ": neither a FITS nor a TIFF file" );
+   ImageData image;
+   ImageFileInfo info = ReadImageFile( path, [&]( const host_image_desc& f ) {
+      image.Allocate( f.width, f.height, f.numberOfChannels, f.colorSpace, f.bitsPerSample, f.isFloatSample != 0 );
+      return image.Describe();
+   } );
+   static_cast<ImageFileInfo&>( image ) = std::move( info );
+   return image;
 }
 
 void WriteImageFile( const std::string& path, const host_image_desc& image, const std::vector<std::string>& keywords,
@@ -72,6 +126,10 @@ void WriteImageFile( const std::string& path, const host_image_desc& image, cons
          WriteFitsFile( file.Path(), image, keywords );
       else
          WriteTiffFile( file.Path(), image );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      throw std::runtime_error( path + ": not enough memory to save the image: " + ImageSizeText( image ) );
    }
    catch ( const std::runtime_error& e )
    {

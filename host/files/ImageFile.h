@@ -10,11 +10,16 @@
 namespace host
 {
 
-// Reads a FITS or TIFF file, told apart by their first bytes. Signed integer
-// samples are shifted into the unsigned type of the same width; floating-point
-// images with samples outside 0..1 are scaled linearly from
-// [min(0, lowest), max(1, highest)] to [0, 1]; either is told in `conversion`.
-// Throws std::runtime_error naming the file.
+// Reads a FITS or TIFF file, told apart by their first bytes, into the
+// channels that `allocate` gives. Signed integer samples are shifted into the
+// unsigned type of the same width; floating-point images with samples outside
+// 0..1 are scaled linearly from [min(0, lowest), max(1, highest)] to [0, 1];
+// either is told in `conversion`. What is not a regular file, an empty image
+// and an image larger than the memory available are refused before anything
+// is allocated. Throws std::runtime_error naming the file.
+ImageFileInfo ReadImageFile( const std::string& path, const ImageAllocator& allocate );
+
+// The same into channels of the image's own.
 ImageData ReadImageFile( const std::string& path );
 
 // Writes the image to a FITS (.fits, .fit, .fts) or TIFF (.tif, .tiff) file,

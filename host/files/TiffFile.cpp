@@ -4,11 +4,15 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace host
 {
@@ -31,6 +35,7 @@ struct OptionsFree
 // the user sees; warnings (unknown tags and the like) are not shown.
 struct Messages
 {
+   std::string path;
    std::string firstError;
 };
 
@@ -41,7 +46,12 @@ int KeepError( TIFF*, void* data, const char* /*module*/, const char* format, va
    {
       char text[512];
       std::vsnprintf( text, sizeof text, format, arguments );
-      messages->firstError = text;
+      // Our message names the file once.
+      const std::string_view name = messages->path;
+      std::string_view t = text;
+      if ( t.starts_with( name ) && t.substr( name.size() ).starts_with( ": " ) )
+         t.remove_prefix( name.size() + 2 );
+      messages->firstError = t;
    }
    return 1;
 }
@@ -53,6 +63,7 @@ int IgnoreWarning( TIFF*, void*, const char*, const char*, va_list )
 
 TiffHandle Open( const std::string& path, const char* mode, Messages& messages )
 {
+   messages.path = path;
    std::unique_ptr<TIFFOpenOptions, OptionsFree> options( TIFFOpenOptionsAlloc() );
    if ( !options )
       throw std::bad_alloc();
@@ -78,14 +89,15 @@ struct Block
 };
 
 template <typename T>
-void CopyBlock( ImageData& image, const Block& block, const unsigned char* data, int firstChannel, int channels )
+void CopyBlock( const host_image_desc& image, const Block& block, const unsigned char* data, int firstChannel,
+                int channels )
 {
    const T* s = reinterpret_cast<const T*>( data );
    const uint32_t rows = std::min<uint32_t>( block.height, uint32_t( image.height ) - block.y );
    const uint32_t columns = std::min<uint32_t>( block.width, uint32_t( image.width ) - block.x );
    for ( int c = 0; c < channels; ++c )
    {
-      T* target = reinterpret_cast<T*>( image.channels[firstChannel + c].data() );
+      T* target = static_cast<T*>( image.channels[firstChannel + c] );
       for ( uint32_t r = 0; r < rows; ++r )
       {
          const T* from = s + size_t( r ) * block.width * channels + c;
@@ -96,9 +108,41 @@ void CopyBlock( ImageData& image, const Block& block, const unsigned char* data,
    }
 }
 
+// Uncompressed strips and tiles are read as they are: each must be in the
+// file whole, or libtiff finds out only once the image is allocated.
+void CheckStoredBlocks( const std::string& path, TIFF* t, tmsize_t blockBytes, const Block& shape, uint32_t height,
+                        int planes )
+{
+   struct stat info;
+   if ( ::stat( path.c_str(), &info ) != 0 )
+      return; // libtiff tells
+   const uint64_t size = uint64_t( info.st_size );
+   const uint32_t blocks = TIFFIsTiled( t ) ? TIFFNumberOfTiles( t ) : TIFFNumberOfStrips( t );
+   const uint32_t perPlane = blocks / uint32_t( planes );
+   uint64_t end = 0;
+   std::string damaged;
+   for ( uint32_t b = 0; b < blocks; ++b )
+   {
+      // A stripped image's last strip holds only the rows that are left.
+      uint64_t expected = uint64_t( blockBytes );
+      if ( !TIFFIsTiled( t ) && b % perPlane == perPlane - 1 && height % shape.height != 0 )
+         expected = uint64_t( blockBytes ) / shape.height * ( height % shape.height );
+      const uint64_t offset = TIFFGetStrileOffset( t, b ), count = TIFFGetStrileByteCount( t, b );
+      if ( count < expected && damaged.empty() )
+         damaged = ( TIFFIsTiled( t ) ? "tile " : "strip " ) + std::to_string( b ) + " holds " +
+                   std::to_string( count ) + " bytes of its " + std::to_string( expected );
+      end = std::max( end, offset > UINT64_MAX - expected ? UINT64_MAX : offset + expected );
+   }
+   if ( end > size )
+      throw std::runtime_error( path + ": the file is cut short: " + std::to_string( size ) + " bytes, the image needs " +
+                                std::to_string( end ) );
+   if ( !damaged.empty() )
+      throw std::runtime_error( path + ": the file is damaged: " + damaged );
+}
+
 } // namespace
 
-ImageData ReadTiffFile( const std::string& path )
+ImageFileInfo ReadTiffFile( const std::string& path, const ImageAllocator& allocate )
 {
    Messages messages;
    TiffHandle tiff = Open( path, "r", messages );
@@ -106,7 +150,7 @@ ImageData ReadTiffFile( const std::string& path )
 
    uint32_t width = 0, height = 0;
    uint16_t samplesPerPixel = 1, bitsPerSample = 1, sampleFormat = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
-   uint16_t photometric = 0;
+   uint16_t photometric = 0, compression = COMPRESSION_NONE;
    if ( !TIFFGetField( t, TIFFTAG_IMAGEWIDTH, &width ) || !TIFFGetField( t, TIFFTAG_IMAGELENGTH, &height ) ||
         !TIFFGetField( t, TIFFTAG_PHOTOMETRIC, &photometric ) )
       ThrowTiffError( path, messages, "the TIFF file lacks its image size or photometric interpretation" );
@@ -114,6 +158,7 @@ ImageData ReadTiffFile( const std::string& path )
    TIFFGetFieldDefaulted( t, TIFFTAG_BITSPERSAMPLE, &bitsPerSample );
    TIFFGetFieldDefaulted( t, TIFFTAG_SAMPLEFORMAT, &sampleFormat );
    TIFFGetFieldDefaulted( t, TIFFTAG_PLANARCONFIG, &planar );
+   TIFFGetFieldDefaulted( t, TIFFTAG_COMPRESSION, &compression );
 
    const bool isFloat = sampleFormat == SAMPLEFORMAT_IEEEFP;
    const bool isSigned = sampleFormat == SAMPLEFORMAT_INT;
@@ -130,25 +175,22 @@ ImageData ReadTiffFile( const std::string& path )
       throw std::runtime_error( path + ": TIFF photometric interpretation " + std::to_string( photometric ) +
                                 " with " + std::to_string( samplesPerPixel ) +
                                 " samples per pixel is not supported (grayscale or RGB are)" );
-   if ( width > 1000000 || height > 1000000 )
-      throw std::runtime_error( path + ": the TIFF image is too large" );
-
-   ImageData image;
-   image.Allocate( int( width ), int( height ), samplesPerPixel, colourChannels == 3 ? 1 : 0, bitsPerSample, isFloat );
+   const host_image_desc shape = CheckedImageFormat( path, width, height, samplesPerPixel, colourChannels == 3 ? 1 : 0,
+                                                     bitsPerSample, isFloat );
 
    const bool tiled = TIFFIsTiled( t ) != 0;
-   Block shape{ 0, 0, width, 0 };
+   Block block{ 0, 0, width, 0 };
    if ( tiled )
    {
-      TIFFGetField( t, TIFFTAG_TILEWIDTH, &shape.width );
-      TIFFGetField( t, TIFFTAG_TILELENGTH, &shape.height );
+      TIFFGetField( t, TIFFTAG_TILEWIDTH, &block.width );
+      TIFFGetField( t, TIFFTAG_TILELENGTH, &block.height );
    }
    else
    {
-      TIFFGetFieldDefaulted( t, TIFFTAG_ROWSPERSTRIP, &shape.height );
-      shape.height = std::min( shape.height, height );
+      TIFFGetFieldDefaulted( t, TIFFTAG_ROWSPERSTRIP, &block.height );
+      block.height = std::min( block.height, height );
    }
-   if ( shape.width == 0 || shape.height == 0 )
+   if ( block.width == 0 || block.height == 0 )
       ThrowTiffError( path, messages, "the TIFF file has no valid strip or tile size" );
 
    const bool separate = planar == PLANARCONFIG_SEPARATE;
@@ -156,28 +198,44 @@ ImageData ReadTiffFile( const std::string& path )
    const int perPixel = separate ? 1 : samplesPerPixel;
    const tmsize_t blockBytes = tiled ? TIFFTileSize( t ) : TIFFStripSize( t );
    if ( blockBytes <= 0 ||
-        size_t( blockBytes ) < size_t( shape.width ) * shape.height * perPixel * ( bitsPerSample / 8 ) )
+        size_t( blockBytes ) < size_t( block.width ) * block.height * perPixel * ( bitsPerSample / 8 ) )
       ThrowTiffError( path, messages, "the TIFF file has an inconsistent strip or tile size" );
-   std::vector<unsigned char> buffer( static_cast<size_t>( blockBytes ) );
+   if ( compression == COMPRESSION_NONE )
+      CheckStoredBlocks( path, t, blockBytes, block, height, planes );
+   CheckMemoryFor( path, shape );
+
+   const host_image_desc image = allocate( shape );
+   // Strips of one sample per pixel go straight into their channel's rows.
+   const bool direct = !tiled && perPixel == 1;
+   std::vector<unsigned char> buffer( direct ? 0 : static_cast<size_t>( blockBytes ) );
+   const size_t rowBytes = size_t( width ) * ( bitsPerSample / 8 );
    WithSampleType( bitsPerSample, isFloat, [&]<typename T>( T ) {
       for ( int plane = 0; plane < planes; ++plane )
-         for ( uint32_t y = 0; y < height; y += shape.height )
-            for ( uint32_t x = 0; x < width; x += shape.width )
+         for ( uint32_t y = 0; y < height; y += block.height )
+            for ( uint32_t x = 0; x < width; x += block.width )
             {
-               const tmsize_t read =
-                  tiled ? TIFFReadEncodedTile( t, TIFFComputeTile( t, x, y, 0, uint16_t( plane ) ), buffer.data(),
-                                               blockBytes )
-                        : TIFFReadEncodedStrip( t, TIFFComputeStrip( t, y, uint16_t( plane ) ), buffer.data(),
-                                                blockBytes );
+               tmsize_t read = 0;
+               if ( tiled )
+                  read = TIFFReadEncodedTile( t, TIFFComputeTile( t, x, y, 0, uint16_t( plane ) ), buffer.data(),
+                                              blockBytes );
+               else if ( direct )
+                  read = TIFFReadEncodedStrip( t, TIFFComputeStrip( t, y, uint16_t( plane ) ),
+                                               static_cast<unsigned char*>( image.channels[plane] ) + y * rowBytes,
+                                               tmsize_t( std::min( block.height, height - y ) * rowBytes ) );
+               else
+                  read = TIFFReadEncodedStrip( t, TIFFComputeStrip( t, y, uint16_t( plane ) ), buffer.data(),
+                                               blockBytes );
                if ( read < 0 )
                   ThrowTiffError( path, messages, "cannot read the TIFF image data" );
                // Signed samples are copied as their bits, then shifted.
-               CopyBlock<T>( image, Block{ x, y, shape.width, shape.height }, buffer.data(), plane, perPixel );
+               if ( !direct )
+                  CopyBlock<T>( image, Block{ x, y, block.width, block.height }, buffer.data(), plane, perPixel );
             }
    } );
 
-   BringIntoRange( image, isSigned, path );
-   return image;
+   ImageFileInfo info;
+   info.conversion = BringIntoRange( image, isSigned, path );
+   return info;
 }
 
 void WriteTiffFile( const std::string& path, const host_image_desc& image )

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 namespace host
@@ -25,23 +27,31 @@ size_t View::BytesPerChannel() const noexcept
           ( m_desc.isComplexSample ? 2 : 1 );
 }
 
+void View::FreeSamples::operator()( void* samples ) const noexcept
+{
+   std::free( samples );
+}
+
 void View::Reallocate( int width, int height, int numberOfChannels, int colorSpace, int bitsPerSample,
                        bool isFloatSample, bool isComplexSample )
 {
-   if ( width < 0 || height < 0 || numberOfChannels < 0 || bitsPerSample <= 0 || bitsPerSample % 8 != 0 )
+   if ( width <= 0 || height <= 0 || numberOfChannels <= 0 || bitsPerSample <= 0 || bitsPerSample % 8 != 0 )
       throw std::runtime_error( "Invalid image geometry or sample format" );
-   m_desc.width = width;
-   m_desc.height = height;
-   m_desc.numberOfChannels = numberOfChannels;
-   m_desc.colorSpace = colorSpace;
-   m_desc.bitsPerSample = bitsPerSample;
-   m_desc.isFloatSample = isFloatSample ? 1 : 0;
-   m_desc.isComplexSample = isComplexSample ? 1 : 0;
-   const size_t words = ( BytesPerChannel() + sizeof( double ) - 1 ) / sizeof( double );
-   m_storage.assign( numberOfChannels, std::vector<double>( words, 0.0 ) );
-   m_pointers.resize( numberOfChannels );
+   host_image_desc desc{ width, height, numberOfChannels, colorSpace, bitsPerSample, isFloatSample ? 1 : 0,
+                         isComplexSample ? 1 : 0, nullptr };
+   const size_t bytes = size_t( width ) * size_t( height ) * size_t( bitsPerSample / 8 ) * ( isComplexSample ? 2 : 1 );
+   std::vector<std::unique_ptr<void, FreeSamples>> storage;
    for ( int c = 0; c < numberOfChannels; ++c )
-      m_pointers[c] = m_storage[c].data();
+   {
+      storage.emplace_back( std::calloc( bytes, 1 ) );
+      if ( !storage.back() )
+         throw std::bad_alloc();
+   }
+   m_storage = std::move( storage );
+   m_pointers.resize( size_t( numberOfChannels ) );
+   for ( int c = 0; c < numberOfChannels; ++c )
+      m_pointers[size_t( c )] = m_storage[size_t( c )].get();
+   m_desc = desc;
    m_desc.channels = m_pointers.data();
    ImageChanged();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,9 @@ public:
 
    const host_image_desc& Describe() const noexcept { return m_desc; }
 
-   // A new geometry and sample format; every sample 0.
+   // A new geometry and sample format; every sample 0. Throws
+   // std::runtime_error for an empty image or a sample format the host lacks,
+   // std::bad_alloc when the memory is not there.
    void Reallocate( int width, int height, int numberOfChannels, int colorSpace, int bitsPerSample, bool isFloatSample,
                     bool isComplexSample = false );
 
@@ -71,7 +74,14 @@ private:
    std::string m_id;
    std::u16string m_fullId;
    host_image_desc m_desc{};
-   std::vector<std::vector<double>> m_storage; // doubles keep every sample type aligned
+   struct FreeSamples
+   {
+      void operator()( void* samples ) const noexcept;
+   };
+   // From calloc: large blocks come as fresh pages the system has zeroed, so
+   // an image about to be overwritten (a file read into it) is not written
+   // twice.
+   std::vector<std::unique_ptr<void, FreeSamples>> m_storage;
    std::vector<void*> m_pointers;
    std::array<host_stf, HOST_STF_COUNT> m_stf;
    std::map<std::string, std::vector<double>> m_properties;
