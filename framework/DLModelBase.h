@@ -45,6 +45,13 @@ public:
    void StretchImage( GenericImage<P>& image, View& view );
    template <class P>
    void DeStretchImage( GenericImage<P>& image );
+   // For a destretch of the image made elsewhere, reports on the image's
+   // status monitor what DeStretchImage's transformations report there: one
+   // "Histogram transformation" over the image's rows for each channel whose
+   // midtones transfer is not the identity. Each report answers a pending
+   // abort request as theirs would, by throwing ProcessAborted.
+   template <class P>
+   void ReportDeStretch( const GenericImage<P>& image );
 
    // Throws "<what> contains non-finite sample values." for a NaN or an
    // infinity anywhere in the image.

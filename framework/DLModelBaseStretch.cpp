@@ -18,6 +18,17 @@ namespace
 // The MAD of a normal distribution times this factor is its standard deviation.
 constexpr double MADNormalisation = 1.4826;
 
+// The text under which the platform's histogram transformation reports its
+// progress.
+const char* const TransformationProgress = "Histogram transformation";
+
+// The transformation that undoes a stretch's midtones transfer: the one with
+// balance 1 - m inverts the one with m.
+HistogramTransformation DeStretchTransfer( const HistogramTransformation& stretch )
+{
+   return HistogramTransformation( 1.0 - stretch.MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
+}
+
 // Fetches a per-channel view property; the host computes it when missing.
 DVector ChannelProperty( View& view, const char* id, int numberOfChannels )
 {
@@ -94,7 +105,7 @@ void SubtractAndTransform( GenericImage<P>& image, int c, double c0, const Histo
    StatusMonitor& status = image.Status();
    const bool report = transform && status.Callback() != nullptr;
    if ( report )
-      status.Initialize( "Histogram transformation", size_t( r.Height() ) );
+      status.Initialize( TransformationProgress, size_t( r.Height() ) );
    constexpr int blockRows = 256;
    for ( int y0 = r.y0; y0 < r.y1; y0 += blockRows )
    {
@@ -186,17 +197,32 @@ void DLModelBase::DeStretchImage( GenericImage<P>& image )
    RequireStretchEntries( stf, numberOfChannels );
    for ( int c = 0; c < numberOfChannels; ++c )
    {
-      // The midtones transfer with balance 1 - m inverts the one with m.
-      const HistogramTransformation ht( 1.0 - stf[c].MidtonesBalance(), 0.0, 1.0, 0.0, 1.0 );
       image.SelectChannel( c );
-      ht >> image;
+      DeStretchTransfer( stf[c] ) >> image;
       image.Add( stf[c].ShadowsClipping(), Rect(), -1, -1 );
    }
 }
 
+template <class P>
+void DLModelBase::ReportDeStretch( const GenericImage<P>& image )
+{
+   StatusMonitor& status = image.Status();
+   if ( status.Callback() == nullptr )
+      return;
+   RequireStretchEntries( stf, numberOfChannels );
+   const size_t rows = size_t( image.Height() );
+   for ( int c = 0; c < numberOfChannels; ++c )
+      if ( !DeStretchTransfer( stf[c] ).IsIdentityTransformation() )
+      {
+         status.Initialize( TransformationProgress, rows );
+         status += rows;
+      }
+}
+
 #define INSTANTIATE( P )                                                                     \
    template void DLModelBase::StretchImage<P>( GenericImage<P>&, View& );                     \
-   template void DLModelBase::DeStretchImage<P>( GenericImage<P>& );
+   template void DLModelBase::DeStretchImage<P>( GenericImage<P>& );                          \
+   template void DLModelBase::ReportDeStretch<P>( const GenericImage<P>& );
 PCL_FOR_EACH_PIXEL_TYPE( INSTANTIATE )
 #undef INSTANTIATE
 

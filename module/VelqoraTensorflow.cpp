@@ -194,6 +194,12 @@ void VelqoraModel::Apply( GenericImage<P>& image, View& view )
       monitor += size_t( std::min( batchSize, tileCount - start ) );
    }
 
+   // The source was destretched within the mix, as the tiles finished. Its
+   // progress is shown here, after the tiles, as a destretch of its own would
+   // show it, and an abort request is answered here as there: the restorer
+   // puts the image back.
+   if ( linear )
+      ReportDeStretch( image );
    if ( !mix.AllFinite() )
       throw Error( "Velqora linear denoized image after destretch contains non-finite sample values." );
    image.ResetSelections();

@@ -6,13 +6,16 @@
 #include "module/VelqoraTensorflow.h"
 #include "tests/InstalledModule.h"
 #include "platform/boundary/HostCall.h"
+#include "platform/image/StandardStatus.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
+#include <optional>
 #include <thread>
 
 using namespace pcl;
@@ -112,20 +115,106 @@ TEST_F( EngineTest, NetworkOutputIsTruncatedToTheUnitRange )
    check( DoublePixelTraits(), GraphKind::Affine );
 }
 
-TEST_F( EngineTest, TranscriptOfASmallRun )
+// What runs write besides the banner and the image report, in order: S the
+// start, V the version, W the automatic stretch's two warnings, U the user's
+// function, H a histogram transformation's progress, R the checkpoint, P the
+// tiles' progress, D done. In linear mode the transformations of the stretch
+// and of the destretch frame the tiles, one for each channel whose midtones
+// transfer is not the identity.
+TEST_F( EngineTest, TranscriptsOfSmallRuns )
 {
    Weights( GraphKind::Identity );
-   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB );
-   Run<FloatPixelTraits>( v, Instance( false ) );
-   std::vector<std::string> lines = ConsoleLines();
-   ASSERT_EQ( lines.size(), 21u );
-   // The graphic's frame is checked with the coffee cup (DLModelBaseTest).
-   EXPECT_EQ( lines[7], "<end><cbr><br>" );
-   EXPECT_EQ( lines[8], "<end><cbr>Starting denoising procedure..." );
-   EXPECT_EQ( lines[18], "Restoring neural network checkpoint... " );
-   EXPECT_EQ( lines[19].rfind( "<end><cbr>Processing 4 image tiles:   0%", 0 ), 0u ) << lines[19];
-   EXPECT_NE( lines[19].find( "done" ), std::string::npos ) << lines[19];
-   EXPECT_EQ( lines[20], "Done!" );
+   const std::pair<std::string, char> kinds[] = {
+      { "<end><cbr>Starting denoising procedure...", 'S' },
+      { "Model version: 2", 'V' },
+      { "\033[35mWarning: `Linear data` option is enabled, but STF is an identity function!\033[39m", 'W' },
+      { "\033[35mUsing Auto Stretch to transform the image!\033[39m", 'W' },
+      { "Using STF parameters set by user to stretch the image", 'U' },
+      { "<end><cbr>Histogram transformation:   0%", 'H' },
+      { "Restoring neural network checkpoint... ", 'R' },
+      { "<end><cbr>Processing 4 image tiles:   0%", 'P' },
+      { "Done!", 'D' },
+   };
+   const struct
+   {
+      int colorSpace;
+      bool linear;
+      std::optional<host_stf> stf;
+      const char* transcript;
+   } cases[] = {
+      { ColorSpace::RGB, false, std::nullopt, "SVRPD" },
+      { ColorSpace::RGB, true, std::nullopt, "SVWWHHHRPHHHD" },
+      { ColorSpace::Gray, true, std::nullopt, "SVWWHRPHD" },
+      // A shadows clipping alone is a subtraction: no transformation.
+      { ColorSpace::RGB, true, host_stf{ 0.5, 0.1, 1, 0, 1 }, "SVURPD" },
+   };
+   for ( const auto& c : cases )
+   {
+      host::View& v = PatternView<UInt16PixelTraits>( 512, 512, c.colorSpace, c.stf );
+      HostConsole().ClearTranscript();
+      // As the host runs it: the image reports to the standard status.
+      View view( v.Handle() );
+      ASSERT_TRUE( Instance( c.linear ).ExecuteOn( view ) );
+      std::string transcript;
+      int others = 0;
+      for ( const std::string& line : ConsoleLines() )
+      {
+         const auto* kind = std::find_if( std::begin( kinds ), std::end( kinds ), [&]( const auto& k ) {
+            return line.starts_with( k.first ) && ( k.first.ends_with( "0%" ) ? line.ends_with( "done" ) : line == k.first );
+         } );
+         if ( kind != std::end( kinds ) )
+            transcript += kind->second;
+         else
+            ++others;
+      }
+      EXPECT_EQ( transcript, c.transcript );
+      EXPECT_EQ( others, 16 ) << "the banner and the report";
+   }
+}
+
+// An abort requested as the destretch shows its progress, after the tiles,
+// ends the run there and leaves the view's pixels as they were.
+TEST_F( EngineTest, AbortAtTheDestretchLeavesTheImageAsItWas )
+{
+   Weights( GraphKind::Identity );
+   // The standard status, asking for an abort as the given report of a
+   // histogram transformation begins.
+   struct AbortingStatus : StandardStatus
+   {
+      AbortingStatus( host::Console& console_, int at_ ) : console( console_ ), at( at_ ) {}
+      host::Console& console;
+      int at;
+      mutable int seen = 0;
+      int Initialized( const StatusMonitor& monitor ) const override
+      {
+         if ( monitor.Info() == String( "Histogram transformation" ) && ++seen == at )
+            console.RequestAbort();
+         return StandardStatus::Initialized( monitor );
+      }
+   };
+   auto check = [&]<class P>( P, int colorSpace, int at ) {
+      SCOPED_TRACE( at );
+      host::View& v = PatternView<P>( 512, 512, colorSpace );
+      const std::vector<std::vector<char>> before = Snapshot( v );
+      HostConsole().ClearTranscript();
+      AbortingStatus status( HostConsole(), at );
+      View view( v.Handle() );
+      ImageVariant variant = view.Image();
+      variant.SetStatusCallback( &status );
+      const bool completed =
+         HostCall( [&] { VelqoraEngine::Apply<P>( variant.Image<P>(), view, Instance( true ) ); } );
+      HostConsole().ClearAbortRequest();
+      EXPECT_FALSE( completed );
+      EXPECT_EQ( status.seen, at );
+      const std::vector<std::string> lines = ConsoleLines();
+      EXPECT_TRUE( std::any_of( lines.begin(), lines.end(), []( const std::string& line ) {
+         return line.starts_with( "<end><cbr>Processing 4 image tiles" ) && line.ends_with( "done" );
+      } ) ) << "after the tiles";
+      EXPECT_EQ( ConsoleText().find( "Done!" ), std::string::npos );
+      EXPECT_TRUE( Snapshot( v ) == before );
+   };
+   check( FloatPixelTraits(), ColorSpace::RGB, 4 );
+   check( UInt16PixelTraits(), ColorSpace::Gray, 2 );
 }
 
 // Version 1 takes RGB images only and refuses a grayscale one after the
