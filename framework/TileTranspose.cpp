@@ -208,14 +208,21 @@ template <class Square>
    return ColumnsToRowsBy<Square16>( columns, stride, count, n, rows );
 }
 
-// The square that `level` moves `count` rows by: 16, 8, or 0 for none.
-int SquareFor( SimdLevel level, int count ) noexcept
+// The pair of moves that `level` makes with `count` rows: by squares of 16
+// or 8 where the count is a multiple of either, else the portable loops.
+struct Moves
 {
-   if ( count > MaxCount )
-      return 0;
-   if ( level == SimdLevel::Avx512 && count % 16 == 0 )
-      return 16;
-   return level >= SimdLevel::Avx2 && count % 8 == 0 ? 8 : 0;
+   void ( *toColumns )( const float* const*, int, int, float*, size_t ) noexcept;
+   bool ( *toRows )( const float*, size_t, int, int, float* const* ) noexcept;
+};
+
+Moves MovesFor( SimdLevel level, int count ) noexcept
+{
+   if ( count <= MaxCount && level == SimdLevel::Avx512 && count % 16 == 0 )
+      return { RowsToColumns16, ColumnsToRows16 };
+   if ( count <= MaxCount && level >= SimdLevel::Avx2 && count % 8 == 0 )
+      return { RowsToColumns8, ColumnsToRows8 };
+   return { RowsToColumnsPortable, ColumnsToRowsPortable };
 }
 
 } // namespace
@@ -223,29 +230,13 @@ int SquareFor( SimdLevel level, int count ) noexcept
 void RowsToColumns( const float* const* rows, int count, int n, float* columns, size_t stride,
                     SimdLevel level ) noexcept
 {
-   switch ( SquareFor( level, count ) )
-   {
-   case 16:
-      return RowsToColumns16( rows, count, n, columns, stride );
-   case 8:
-      return RowsToColumns8( rows, count, n, columns, stride );
-   default:
-      return RowsToColumnsPortable( rows, count, n, columns, stride );
-   }
+   MovesFor( level, count ).toColumns( rows, count, n, columns, stride );
 }
 
 bool ColumnsToRows( const float* columns, size_t stride, int count, int n, float* const* rows,
                     SimdLevel level ) noexcept
 {
-   switch ( SquareFor( level, count ) )
-   {
-   case 16:
-      return ColumnsToRows16( columns, stride, count, n, rows );
-   case 8:
-      return ColumnsToRows8( columns, stride, count, n, rows );
-   default:
-      return ColumnsToRowsPortable( columns, stride, count, n, rows );
-   }
+   return MovesFor( level, count ).toRows( columns, stride, count, n, rows );
 }
 
 } // project_pelk
