@@ -7,6 +7,7 @@
 #include "platform/image/GenericImage.h"
 #include "platform/image/HistogramTransformation.h"
 #include "platform/core/Parallel.h"
+#include "platform/core/Utf16.h"
 #include "platform/image/SampleBlock.h"
 #include "tests/ErrorOf.h"
 #include "tests/ScratchDirectory.h"
@@ -185,6 +186,52 @@ TEST( String, FormatAndUtf8 )
    EXPECT_EQ( ( "a" + String( -1 ) + "b" + String( true ) + String( false ) ).ToStdUTF8(), "a-1btruefalse" );
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).Length(), 3u ) << "UTF-8 read as 16-bit characters";
    EXPECT_EQ( String( "\xC3\xA9\xF0\x9F\x98\x80" ).ToStdUTF8(), "\xC3\xA9\xF0\x9F\x98\x80" );
+}
+
+// Each maximal subpart of a malformed sequence becomes one U+FFFD; the bounds
+// of each length come through unchanged, both ways.
+TEST( String, Utf8MalformedBecomesOneReplacementPerMaximalSubpart )
+{
+   const std::u16string R = u"\uFFFD";
+   const struct
+   {
+      std::string utf8;
+      std::u16string utf16;
+   } cases[] = {
+      { "\x7F\xC2\x80\xDF\xBF", u"\u007F\u0080\u07FF" },
+      { "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF", u"\u0800\uD7FF\uE000\uFFFF" },
+      { "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", u"\U00010000\U0010FFFF" },
+      { "\xC0\xAF", R + R },                         // overlong '/'
+      { "\xC1\xBF", R + R },                         // overlong U+007F
+      { "\xE0\x9F\xBF", R + R + R },                // overlong U+07FF
+      { "\xF0\x8F\xBF\xBF", R + R + R + R },       // overlong U+FFFF
+      { "\xF4\x90\x80\x80", R + R + R + R },       // U+110000
+      { "\xF7\xBF\xBF\xBF", R + R + R + R },       // U+1FFFFF
+      { "\xF8\x88\x80\x80\x80", R + R + R + R + R }, // five bytes
+      { "\xED\xA0\x80", R + R + R },                // a surrogate
+      { "\xED\xA0\x80\xED\xB0\x80", R + R + R + R + R + R },
+      { "a\xE2\x82", u"a" + R },                      // truncated at the end
+      { "\xF0\x9F\x98", R },
+      { "\xE2\x82" "a\xF0\x9F\x98\xC3", R + u"a" + R + R },
+      { "\x80\xBFx\xFE\xFF", R + R + u"x" + R + R }, // stray continuation and invalid bytes
+      { "\xC3\xC3\xA9", R + u"\u00E9" },            // a lead byte cut short by another
+   };
+   for ( const auto& c : cases )
+   {
+      EXPECT_EQ( utf::FromUTF8( c.utf8 ), c.utf16 ) << ::testing::PrintToString( c.utf8 );
+      if ( c.utf16.find( R ) == std::u16string::npos )
+      {
+         EXPECT_EQ( utf::ToUTF8( c.utf16 ), c.utf8 );
+      }
+   }
+   // A surrogate without its partner.
+   const std::string r = "\xEF\xBF\xBD";
+   for ( const auto& [utf16, utf8] : { std::pair<std::u16string, std::string>{ u"\xD800", r },
+                                       { u"\xDC00" u"a", r + "a" },
+                                       { u"\xD83Dx\xDE00", r + "x" + r },
+                                       { u"\xDE00\xD83D", r + r },
+                                       { u"\xD83D\xD83D\xDE00", r + "\xF0\x9F\x98\x80" } } )
+      EXPECT_EQ( utf::ToUTF8( utf16 ), utf8 ) << ::testing::PrintToString( utf8 );
 }
 
 TEST( File, ExistsAndReadFile )

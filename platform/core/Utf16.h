@@ -3,7 +3,11 @@
 
 // Conversions between UTF-8 and UTF-16, shared by both sides of the host
 // boundary: the module's strings are 16-bit, the host's console is UTF-8.
-// Malformed input becomes U+FFFD.
+// Malformed input becomes U+FFFD, one for each maximal subpart as browsers
+// decode it: a lead byte with the continuation bytes that could still have
+// completed it make one U+FFFD, every other stray byte one of its own.
+// Overlong forms, encoded surrogates and code points above U+10FFFF are
+// malformed; so is a surrogate without its partner in UTF-16.
 
 #include <string>
 #include <string_view>
@@ -18,8 +22,11 @@ inline std::string ToUTF8( std::u16string_view s )
    for ( size_t i = 0; i < s.size(); ++i )
    {
       char32_t cp = s[i];
-      if ( cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000 )
-         cp = 0x10000 + ( ( cp - 0xD800 ) << 10 ) + ( s[++i] - 0xDC00 );
+      if ( cp >= 0xD800 && cp < 0xE000 )
+      {
+         const bool paired = cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000;
+         cp = paired ? 0x10000 + ( ( cp - 0xD800 ) << 10 ) + ( s[++i] - 0xDC00 ) : 0xFFFD;
+      }
       if ( cp < 0x80 )
          out.push_back( char( cp ) );
       else if ( cp < 0x800 )
@@ -50,47 +57,46 @@ inline std::u16string FromUTF8( std::string_view s )
    out.reserve( s.size() );
    for ( size_t i = 0; i < s.size(); )
    {
-      const unsigned char c = static_cast<unsigned char>( s[i] );
-      char32_t cp;
-      int extra;
+      const unsigned char c = static_cast<unsigned char>( s[i++] );
       if ( c < 0x80 )
-         cp = c, extra = 0;
-      else if ( c >> 5 == 0x6 )
-         cp = c & 0x1F, extra = 1;
-      else if ( c >> 4 == 0xE )
-         cp = c & 0x0F, extra = 2;
-      else if ( c >> 3 == 0x1E )
-         cp = c & 0x07, extra = 3;
+      {
+         out.push_back( c );
+         continue;
+      }
+      // The lead byte gives the length and the first continuation byte's
+      // range, which rules out overlong forms, surrogates and more than U+10FFFF.
+      int extra;
+      char32_t cp;
+      unsigned char low = 0x80, high = 0xBF;
+      if ( c >= 0xC2 && c <= 0xDF )
+         extra = 1, cp = c & 0x1F;
+      else if ( c >= 0xE0 && c <= 0xEF )
+      {
+         extra = 2, cp = c & 0x0F;
+         low = c == 0xE0 ? 0xA0 : 0x80;
+         high = c == 0xED ? 0x9F : 0xBF;
+      }
+      else if ( c >= 0xF0 && c <= 0xF4 )
+      {
+         extra = 3, cp = c & 0x07;
+         low = c == 0xF0 ? 0x90 : 0x80;
+         high = c == 0xF4 ? 0x8F : 0xBF;
+      }
       else
       {
          out.push_back( u'\uFFFD' );
-         ++i;
          continue;
       }
-      if ( i + extra >= s.size() && extra > 0 )
+      for ( ; extra > 0 && i < s.size(); --extra, ++i, low = 0x80, high = 0xBF )
       {
-         out.push_back( u'\uFFFD' );
-         break;
-      }
-      bool ok = true;
-      for ( int k = 1; k <= extra; ++k )
-      {
-         const unsigned char d = static_cast<unsigned char>( s[i + k] );
-         if ( ( d & 0xC0 ) != 0x80 )
-         {
-            ok = false;
-            break;
-         }
+         const unsigned char d = static_cast<unsigned char>( s[i] );
+         if ( d < low || d > high )
+            break; // this byte starts anew
          cp = ( cp << 6 ) | ( d & 0x3F );
       }
-      if ( !ok )
-      {
+      if ( extra > 0 )
          out.push_back( u'\uFFFD' );
-         ++i;
-         continue;
-      }
-      i += extra + 1;
-      if ( cp >= 0x10000 )
+      else if ( cp >= 0x10000 )
       {
          cp -= 0x10000;
          out.push_back( char16_t( 0xD800 + ( cp >> 10 ) ) );
