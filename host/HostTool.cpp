@@ -346,10 +346,11 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
    else if ( o == "--window-apply" )
    {
       const size_t from = m_host.GetConsole().Transcript().size();
+      const size_t failed = m_host.Processes().FailedExecutions();
       TheWindow().Apply();
       const std::string why = LastConsoleError( m_host.GetConsole().Transcript(), from );
-      if ( !why.empty() )
-         throw std::runtime_error( why );
+      if ( !why.empty() || m_host.Processes().FailedExecutions() != failed )
+         throw std::runtime_error( why.empty() ? "the process failed" : why );
    }
 }
 

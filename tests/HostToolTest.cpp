@@ -146,7 +146,7 @@ TEST_F( HostToolTest, AWholeRunWithTheIdentityNetworkGivesTheImageBack )
 
 TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
 {
-   Weights( project_pelk::graphs::GraphKind::Identity );
+   using project_pelk::graphs::GraphKind;
    const std::string narrow = Write( "narrow.fits", Sky( 511, 600, 1, 16, false ) ).string();
    const std::string wide = Write( "wide.fits", Sky( 512, 512, 1, 16, false ) ).string();
    const struct
@@ -154,7 +154,21 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       std::vector<std::string> arguments;
       int status;
       std::string err;
+      GraphKind network = GraphKind::Identity;
    } cases[] = {
+      // A run that a command line launches fails the command, whatever the
+      // process's own result: on the current view, with a network whose
+      // output is not finite, and on one view of several.
+      { { "--open", narrow, "--command", "Velqora", "--save", "out.fits" },
+        1,
+        "velqora-host: --command Velqora: Velqora requires images at least 512x512 pixels.\n" },
+      { { "--open", wide, "--command", "Velqora", "--save", "out.fits" },
+        1,
+        "velqora-host: --command Velqora: Model output contains a non-finite sample at tile 0.\n",
+        GraphKind::NaN },
+      { { "--open", narrow, "--open", wide, "--command", "Velqora *", "--save", "out.fits" },
+        1,
+        "velqora-host: --command \"Velqora *\": Velqora requires images at least 512x512 pixels.\n" },
       { { "--open", narrow, "--run", "--save", "out.fits" },
         1,
         "velqora-host: --run: Velqora requires images at least 512x512 pixels.\n" },
@@ -176,6 +190,7 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
    const std::string before = Contents( wide );
    for ( const auto& c : cases )
    {
+      Weights( c.network );
       const Outcome o = RunHost( m_dir.Path(), c.arguments );
       EXPECT_EQ( o.status, c.status ) << c.err;
       EXPECT_EQ( o.err.substr( 0, o.err.find( "usage:" ) ), c.err );

@@ -179,14 +179,17 @@ bool Process::LaunchInterface( module_instance_handle instance )
 bool Process::Execute( module_instance_handle instance, View& view ) const
 {
    std::string whyNot;
-   if ( m_callbacks->CanExecuteOn( instance, view.Handle(), &TakeText, &whyNot ) == 0 )
+   bool done = m_callbacks->CanExecuteOn( instance, view.Handle(), &TakeText, &whyNot ) != 0;
+   if ( done )
    {
-      if ( !whyNot.empty() )
-         m_registry.ReportError( whyNot );
-      return false;
+      m_registry.Record( m_id + " on " + view.Id() );
+      done = m_callbacks->ExecuteOn( instance, view.Handle() ) == 0;
    }
-   m_registry.Record( m_id + " on " + view.Id() );
-   return m_callbacks->ExecuteOn( instance, view.Handle() ) == 0;
+   else if ( !whyNot.empty() )
+      m_registry.ReportError( whyNot );
+   if ( !done )
+      m_registry.CountFailedExecution();
+   return done;
 }
 
 bool Process::ProcessCommandLine( const std::vector<std::string>& arguments ) const
@@ -200,7 +203,8 @@ bool Process::ProcessCommandLine( const std::vector<std::string>& arguments ) co
    for ( const std::u16string& t : text )
       argv.push_back( t.c_str() );
    int32_t result = 0;
-   return m_callbacks->ProcessCommandLine( m_module, int32_t( argv.size() ), argv.data(), &result ) == 0;
+   return m_callbacks->ProcessCommandLine( m_module, int32_t( argv.size() ), argv.data(), &result ) == 0 &&
+          result == 0;
 }
 
 Instance::Instance( const Process& process, module_instance_handle handle ) noexcept
@@ -425,7 +429,9 @@ bool ProcessRegistry::RunCommandLine( const std::string& line ) const
    if ( p == nullptr )
       throw std::runtime_error( "Unknown process: " + words.front() );
    words.erase( words.begin() );
-   return p->ProcessCommandLine( words );
+   // The process does not look at what its launches return; the host does.
+   const size_t failed = m_failedExecutions;
+   return p->ProcessCommandLine( words ) && m_failedExecutions == failed;
 }
 
 std::vector<std::string> SplitCommandLine( const std::string& line )

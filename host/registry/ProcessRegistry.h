@@ -80,7 +80,7 @@ public:
 
    // Runs a command line whose first word named this process. Throws
    // std::runtime_error when the process takes none; false when it failed
-   // (the module has reported why).
+   // or gave a nonzero result (the module has reported why).
    bool ProcessCommandLine( const std::vector<std::string>& arguments ) const;
 
    module_process_handle ModuleHandle() const noexcept { return m_module; }
@@ -168,6 +168,9 @@ public:
    const std::vector<std::string>& Log() const noexcept { return m_log; }
    void Record( std::string entry ) { m_log.push_back( std::move( entry ) ); }
    void ClearLog() noexcept { m_log.clear(); }
+   // How many executions on views have failed, refused ones included.
+   size_t FailedExecutions() const noexcept { return m_failedExecutions; }
+   void CountFailedExecution() noexcept { ++m_failedExecutions; }
 
    // The declared processes and their parameters, one line each.
    std::string Listing() const;
@@ -179,13 +182,15 @@ public:
    // Runs a command line as the platform's console does: the first word names
    // the process, the rest, split as a shell splits them, are its arguments.
    // Throws std::runtime_error for a line the host cannot run (no process,
-   // unknown process, unbalanced quotes); false when the process failed.
+   // unknown process, unbalanced quotes); false when the process failed or
+   // an execution that it launched on a view failed.
    bool RunCommandLine( const std::string& line ) const;
 
 private:
    Console& m_console;
    std::vector<std::unique_ptr<Process>> m_processes;
    std::vector<std::string> m_log;
+   size_t m_failedExecutions = 0;
 };
 
 // A copy of an icon's XPM lines: the header's row and colour counts tell how
