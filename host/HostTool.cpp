@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -44,6 +45,16 @@ std::string LastConsoleError( const std::string& transcript, size_t from )
    const size_t start = at + mark.size();
    const size_t end = transcript.find_first_of( "\033<\n", start );
    return transcript.substr( start, end == std::string::npos ? std::string::npos : end - start );
+}
+
+// A finite number, as a numeric edit reads one, blanks around it allowed.
+bool IsNumber( const std::string& text )
+{
+   char* end = nullptr;
+   const double number = std::strtod( text.c_str(), &end );
+   while ( *end == ' ' || *end == '\t' )
+      ++end;
+   return end != text.c_str() && *end == '\0' && std::isfinite( number );
 }
 
 std::string Quoted( const ToolStep& step )
@@ -336,8 +347,11 @@ void HostTool::Step( const ToolStep& step, bool overwrite )
       }
       if ( equals == std::string::npos || control == nullptr )
          throw std::runtime_error( "no control numbered so; --window shows the numbers" );
+      const std::string value = assignment.substr( equals + 1 );
+      if ( control->kind == HOST_CONTROL_EDIT && control->precision >= 0 && !IsNumber( value ) )
+         throw std::runtime_error( "not a number: " + value + "; the edit takes numbers only" );
       const size_t from = m_host.GetConsole().Transcript().size();
-      if ( m_host.GetControls().SetValueAsUser( *control, assignment.substr( equals + 1 ) ) != 0 )
+      if ( m_host.GetControls().SetValueAsUser( *control, value ) != 0 )
       {
          const std::string why = LastConsoleError( m_host.GetConsole().Transcript(), from );
          throw std::runtime_error( why.empty() ? "the window refused the change" : why );

@@ -184,6 +184,7 @@ TEST_F( HostToolTest, RefusalsEndWithOneLineAndNothingWritten )
       { { "--window", "--window-set", "99=1" },
         1,
         "velqora-host: --window-set 99=1: no control numbered so; --window shows the numbers\n" },
+      { { "--window", "--window-set", "4=abc" }, 1, "velqora-host: --window-set 4=abc: not a number: abc; the edit takes numbers only\n" },
       { { "--open", wide, "--save", wide }, 1, "velqora-host: --save " + wide +
                                                    ": the file exists already; it is not overwritten\n" },
    };
@@ -210,7 +211,8 @@ TEST_F( HostToolTest, ListsWhatItIsToldAndRunsCommandLines )
       std::vector<std::string> arguments;
       std::vector<std::string> shown;
    } cases[] = {
-      { { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set", "4=0.4", "--window" },
+      { { "--list", "--window", "--window-set", "10=v1 (RGB only)", "--window-set", "4=0.4", "--window",
+          "--window-set", "4=-0 ", "--window" },
         { "Module Velqora\n  version PIXINSIGHT_MODULE_VERSION_1.1.0.0096.eng\n"
           "  description PixInsight Velqora Process Module\n  file Velqora-pxm.so\n  released 2026-05-18\n",
           "Velqora version 0x100 command-line\n"
@@ -220,7 +222,8 @@ TEST_F( HostToolTest, ListsWhatItIsToldAndRunsCommandLines )
           "  shadows_clipping real default -2.8 precision 2\n"
           "  target_background real default 0.25 precision 2\n"
           "Velqora interface of Velqora version 0x100 icon 24 24 113 2 imports generates validates\n",
-          "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"", "[6] Slider value=100 ", "current=1\n" } },
+          "[4] Edit text=\"1.00\"", "[4] Edit text=\"0.40\"", "[6] Slider value=100 ", "current=1\n",
+          "[4] Edit text=\"0.00\"", "[6] Slider value=0 " } },
       { { "--open", m51, "--command", "Velqora --interface" },
         { "The interface of Velqora is open: linear=true model=v2 amount=1 shadows_clipping=-2.8 target_background=0.25\n" } },
       { { "--open", m51, "--command", "Velqora" }, { "Processing 4 image tiles: done\n" } }, // the active window

@@ -23,11 +23,12 @@ NumericEdit::NumericEdit()
 
 double NumericEdit::Normalized( double value ) const
 {
+   // + 0.0 turns a negative zero, which would show as "-0.00", positive.
    value = std::clamp( value, m_lower, m_upper );
    if ( !m_real )
-      return std::round( value );
+      return std::round( value ) + 0.0;
    const double scale = std::pow( 10.0, m_precision );
-   return std::clamp( std::round( value * scale ) / scale, m_lower, m_upper );
+   return std::clamp( std::round( value * scale ) / scale, m_lower, m_upper ) + 0.0;
 }
 
 void NumericEdit::SetValue( double value )
