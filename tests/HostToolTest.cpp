@@ -4,12 +4,14 @@
 #include "ScratchDirectory.h"
 #include "host/files/ImageFile.h"
 #include "host/files/SampleType.h"
+#include "host/terminal/StderrFilter.h"
 #include "host/terminal/Terminal.h"
 #include "tools/GraphWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <random>
@@ -250,6 +252,109 @@ TEST_F( HostToolTest, CtrlCAbortsTheRunAndNothingIsSaved )
    EXPECT_EQ( o.out.find( "Done!" ), std::string::npos );
    EXPECT_FALSE( fs::exists( m_dir.Path() / "out.fits" ) );
    EXPECT_EQ( Contents( input ), before );
+}
+
+// How a child process with the filter on its standard error ends.
+enum class Ending
+{
+   Return,          // the filter goes out of scope
+   Abort,           // abort(), as after a fatal record
+   SanitizerFinding // undefined behaviour, which the sanitizers' build reports and dies of
+};
+
+// What reaches the terminal of a child process that writes `writes` to its
+// filtered standard error, one write each, and then ends so.
+std::string Filtered( const std::vector<std::string>& writes, Ending ending, int& status )
+{
+   int fds[2];
+   EXPECT_EQ( ::pipe( fds ), 0 );
+   const pid_t pid = ::fork();
+   if ( pid == 0 )
+   {
+      ::dup2( fds[1], STDERR_FILENO );
+      ::close( fds[0] );
+      ::close( fds[1] );
+      {
+         host::StderrFilter filter;
+         for ( const std::string& w : writes )
+            (void)!::write( STDERR_FILENO, w.data(), w.size() );
+         if ( ending == Ending::Abort )
+            std::abort();
+#if defined( __SANITIZE_ADDRESS__ )
+         volatile int most = INT_MAX;
+         if ( ending == Ending::SanitizerFinding )
+            most = most + 1;
+#endif
+      }
+      ::_exit( 0 );
+   }
+   ::close( fds[1] );
+   std::string shown;
+   char buffer[4096];
+   for ( ssize_t n; ( n = ::read( fds[0], buffer, sizeof buffer ) ) > 0; )
+      shown.append( buffer, size_t( n ) );
+   ::close( fds[0] );
+   ::waitpid( pid, &status, 0 );
+   return shown;
+}
+
+TEST( StderrFilter, KeepsTensorFlowsRecordsOffTheTerminalAndNothingElse )
+{
+   const std::string record = "I0000 00:00:1796586745.687094   29011 port.cc:153] oneDNN custom operations are on.\n";
+   const std::string fatal = "F0000 00:00:1796586745.687094   29011 op_kernel.cc:12] Check failed: x == y\n";
+   const std::string looksLikeOne[] = {
+      "plain text\n",
+      "I000 00:00:1.0 1 a.cc:1] three digits\n",
+      "I00000 00:00:1.0 1 a.cc:1] five digits\n",
+      "X0000 00:00:1.0 1 a.cc:1] no severity\n",
+      "W0000 12 a] no colon before the bracket\n",
+      "E0000 00:00:1.0 1 a.cc:1]no blank after the bracket\n",
+      "I0a00 00:00:1.0 1 a.cc:1] a letter among the digits\n",
+      "W0000\n",
+   };
+   std::string ordinary;
+   for ( const std::string& line : looksLikeOne )
+      ordinary += line;
+   const std::string longLine = std::string( 9000, 'x' ) + "end of the long line\n";
+   const struct
+   {
+      std::vector<std::string> writes;
+      Ending ending;
+      std::string shown; // exactly; for a sanitizer's finding, the start and a part of its report
+   } cases[] = {
+      { { ordinary, longLine, "split ", "over two writes\n", "last line without a line feed" },
+        Ending::Return,
+        ordinary + longLine + "split over two writes\nlast line without a line feed" },
+      { { record, "  a further line of the record\n",
+          "WARNING: All log messages before absl::InitializeLog() is called are written to STDERR\n", fatal,
+          "*** Check failure stack trace: ***\n", "last line without a line feed" },
+        Ending::Abort,
+        fatal + "*** Check failure stack trace: ***\nlast line without a line feed" },
+      { { record, "  a further line\n", "E0000 00:00:1796586745.687094   29011 a.cc:1] an error\n",
+          "W1207 05:14:33.000000   29011 b.cc:2] a warning\n" },
+        Ending::Return,
+        "" },
+#if defined( __SANITIZE_ADDRESS__ )
+      { { "before the finding\n", "last line without a line feed" },
+        Ending::SanitizerFinding,
+        "before the finding\nlast line without a line feed|runtime error: signed integer overflow" },
+#endif
+   };
+   for ( const auto& c : cases )
+   {
+      int status = 0;
+      const std::string shown = Filtered( c.writes, c.ending, status );
+      if ( c.ending == Ending::SanitizerFinding )
+      {
+         const size_t bar = c.shown.find( '|' );
+         EXPECT_NE( shown.find( c.shown.substr( 0, bar ) ), std::string::npos ) << shown;
+         EXPECT_NE( shown.find( c.shown.substr( bar + 1 ) ), std::string::npos ) << shown;
+         EXPECT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) != 0 ) << status;
+         continue;
+      }
+      EXPECT_EQ( shown, c.shown );
+      EXPECT_EQ( WIFSIGNALED( status ) && WTERMSIG( status ) == SIGABRT, c.ending == Ending::Abort ) << status;
+   }
 }
 
 // What the terminal shows of console text, on a terminal and into a pipe.
