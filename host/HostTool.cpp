@@ -86,7 +86,8 @@ const char* ToolUsage() noexcept
           "  --window-set N=VALUE set control N of the window as a user does: text for an edit, a position\n"
           "                       for a slider, an item (index or text) for a list, true/false for a check box\n"
           "  --window-apply       apply the window's instance to the current view\n"
-          "Exit status: 0 every step succeeded, 1 a step failed, 2 a wrong command line, 130 stopped by Ctrl-C.\n";
+          "Exit status: 0 every step succeeded, 1 a step failed, 2 a wrong command line, 130 stopped by Ctrl-C,\n"
+          "143 a save abandoned on SIGTERM.\n";
 }
 
 ToolOptions ParseToolArguments( const std::vector<std::string>& arguments )
@@ -214,8 +215,11 @@ ToolStatus HostTool::Run( const ToolOptions& options )
       {
          failure = e.what();
       }
+      // A Ctrl-C that came too late to abandon a save waits for its end.
       if ( m_interrupts.load() != 0 )
-         failure = "stopped by Ctrl-C; nothing more is done or saved";
+         failure = step.option == "--save" && failure.empty()
+                      ? "stopped by Ctrl-C; " + step.args[0] + " is saved, nothing more is done"
+                      : "stopped by Ctrl-C; nothing more is done or saved";
       if ( !failure.empty() )
       {
          m_terminal.Finish();

@@ -25,7 +25,8 @@ enum ToolStatus
    ToolSucceeded = 0,
    ToolFailed = 1,   // a step failed; one line on standard error says which and why
    ToolMisused = 2,  // the command line is wrong
-   ToolAborted = 130 // Ctrl-C: the run stopped, nothing more was done or saved
+   ToolAborted = 130,   // Ctrl-C: the run stopped, nothing more was done or saved
+   ToolTerminated = 143 // SIGTERM during a save, which was abandoned
 };
 
 // One step of velqora-host's command line; the steps run in their order.

@@ -4,11 +4,15 @@
 #include "host/Host.h"
 #include "host/HostTool.h"
 #include "host/LoadedModule.h"
+#include "host/files/TemporaryFile.h"
 #include "host/terminal/StderrFilter.h"
 #include "host/terminal/Terminal.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <initializer_list>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -21,14 +25,51 @@ namespace
 
 std::atomic<int> g_interrupts{ 0 };
 std::atomic<host::Console*> g_console{ nullptr };
+std::atomic<pid_t> g_mainThread{ 0 };
+std::atomic<int> g_userFd{ STDERR_FILENO };
 
-// The first Ctrl-C asks the module to abort its run; the second leaves at once.
-extern "C" void OnInterrupt( int )
+// Writes the parts of a line; safe in a signal handler.
+void TellInHandler( std::initializer_list<const char*> parts ) noexcept
 {
-   if ( g_interrupts.fetch_add( 1 ) > 0 )
-      ::_exit( host::ToolAborted );
-   if ( host::Console* console = g_console.load() )
+   for ( const char* part : parts )
+      (void)!::write( g_userFd.load(), part, std::strlen( part ) );
+}
+
+// Signals are handled on the main thread, where the steps run: a save is
+// abandoned between two of its own instructions, never beside them.
+// Ctrl-C or SIGTERM during a save abandons it at once: the temporary file
+// goes, the target stays as it was. Otherwise the first Ctrl-C asks the
+// module to abort its run, the second leaves at once, and SIGTERM ends the
+// process as it would without a handler.
+extern "C" void OnSignal( int signal )
+{
+   const int savedErrno = errno;
+   if ( const pid_t main = g_mainThread.load(); main != 0 && ::gettid() != main )
+   {
+      ::tgkill( ::getpid(), main, signal );
+      errno = savedErrno;
+      return;
+   }
+   const bool terminated = signal == SIGTERM;
+   if ( const char* target = host::AbandonSave() )
+   {
+      const char* quote = std::strchr( target, ' ' ) != nullptr ? "\"" : "";
+      host::StderrFilter::Drain();
+      TellInHandler( { "velqora-host: --save ", quote, target, quote, ": stopped by ", terminated ? "SIGTERM" : "Ctrl-C",
+                       "; the save is abandoned, ", target, " is as it was\n" } );
+      ::_exit( terminated ? host::ToolTerminated : host::ToolAborted );
+   }
+   if ( terminated || g_interrupts.fetch_add( 1 ) > 0 )
+   {
+      host::StderrFilter::Drain();
+      if ( !terminated )
+         ::_exit( host::ToolAborted );
+      ::signal( SIGTERM, SIG_DFL );
+      ::raise( SIGTERM ); // on the handler's return
+   }
+   else if ( host::Console* console = g_console.load() )
       console->RequestAbort();
+   errno = savedErrno;
 }
 
 void Tell( int fd, const std::string& text )
@@ -77,10 +118,15 @@ int main( int argc, char** argv )
    host::Terminal terminal( STDOUT_FILENO, ::isatty( STDOUT_FILENO ) != 0 );
    host.GetConsole().SetTerminal( &terminal );
    g_console = &host.GetConsole();
+   g_mainThread = ::gettid();
+   g_userFd = filter.UserFd();
    struct sigaction action = {};
-   action.sa_handler = &OnInterrupt;
+   action.sa_handler = &OnSignal;
    ::sigemptyset( &action.sa_mask );
+   ::sigaddset( &action.sa_mask, SIGINT );
+   ::sigaddset( &action.sa_mask, SIGTERM );
    ::sigaction( SIGINT, &action, nullptr );
+   ::sigaction( SIGTERM, &action, nullptr );
 
    host::ToolStatus status = host::ToolFailed;
    try

@@ -14,6 +14,7 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <random>
 #include <sys/wait.h>
 #include <thread>
@@ -30,9 +31,16 @@ struct Outcome
    std::string out, err;
 };
 
+// A signal for a running velqora-host, sent once `when` holds.
+struct Interruption
+{
+   std::function<bool()> when;
+   int signal = SIGINT;
+};
+
 // Runs velqora-host in `directory`, its output and errors written to files
-// there; with `interruptAt`, sends SIGINT once the output shows that text.
-Outcome RunHost( const fs::path& directory, std::vector<std::string> arguments, const std::string& interruptAt = "" )
+// there, perhaps interrupted.
+Outcome RunHost( const fs::path& directory, std::vector<std::string> arguments, const Interruption& interruption = {} )
 {
    arguments.insert( arguments.begin(), { VELQORA_HOST_PROGRAM, "--module", VELQORA_MODULE_FILE } );
    std::vector<char*> argv;
@@ -52,10 +60,10 @@ Outcome RunHost( const fs::path& directory, std::vector<std::string> arguments, 
       ::_exit( 127 );
    }
    int status = 0;
-   for ( bool interrupted = interruptAt.empty(); ::waitpid( pid, &status, interrupted ? 0 : WNOHANG ) == 0; )
+   for ( bool interrupted = !interruption.when; ::waitpid( pid, &status, interrupted ? 0 : WNOHANG ) == 0; )
    {
-      interrupted = Contents( out ).find( interruptAt ) != std::string::npos && ::kill( pid, SIGINT ) == 0;
-      std::this_thread::sleep_for( std::chrono::milliseconds( 5 ) );
+      interrupted = interruption.when() && ::kill( pid, interruption.signal ) == 0;
+      std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
    }
    Outcome o;
    o.status = WIFEXITED( status ) ? WEXITSTATUS( status ) : 1000 + WTERMSIG( status );
@@ -245,13 +253,58 @@ TEST_F( HostToolTest, CtrlCAbortsTheRunAndNothingIsSaved )
    const fs::path input = Write( "big.fits", Sky( 2400, 2400, 3, 32, true ) );
    const std::string before = Contents( input );
    // Into a pipe the console shows whole lines only: this one comes before the tiles.
-   const Outcome o =
-      RunHost( m_dir.Path(), { "--open", input.string(), "--run", "--save", "out.fits" }, "Image size: 2400x2400\n" );
+   const Outcome o = RunHost( m_dir.Path(), { "--open", input.string(), "--run", "--save", "out.fits" },
+                              { [&] { return Contents( m_dir.Path() / "stdout.txt" ).find( "Image size: 2400x2400\n" ) != std::string::npos; } } );
    EXPECT_EQ( o.status, 130 ) << o.err;
    EXPECT_EQ( o.err, "velqora-host: --run: stopped by Ctrl-C; nothing more is done or saved\n" );
    EXPECT_EQ( o.out.find( "Done!" ), std::string::npos );
    EXPECT_FALSE( fs::exists( m_dir.Path() / "out.fits" ) );
    EXPECT_EQ( Contents( input ), before );
+}
+
+// Ctrl-C or SIGTERM while the file is being written abandons the save.
+TEST_F( HostToolTest, ASignalDuringASaveAbandonsIt )
+{
+   const fs::path input = Write( "large.fits", Sky( 4000, 3000, 1, 32, true ) );
+   const fs::path target = m_dir.Path() / "out.fits";
+   const struct
+   {
+      int signal;
+      bool targetExists;
+      int status;
+      std::string err;
+   } cases[] = {
+      { SIGINT, false, 130, "velqora-host: --save out.fits: stopped by Ctrl-C; the save is abandoned, out.fits is as it was\n" },
+      { SIGTERM, true, 143, "velqora-host: --save out.fits: stopped by SIGTERM; the save is abandoned, out.fits is as it was\n" },
+   };
+   for ( const auto& c : cases )
+   {
+      fs::remove( target );
+      if ( c.targetExists )
+         m_dir.Write( "out.fits", "what was there" );
+      // The temporary file is hidden beside the target; once it has bytes, the save is under way.
+      auto beingWritten = [&] {
+         for ( const auto& entry : fs::directory_iterator( m_dir.Path() ) )
+         {
+            std::error_code gone; // the name is reserved before the file is written
+            const auto size = fs::file_size( entry.path(), gone );
+            if ( entry.path().filename().string().starts_with( ".out.fits." ) && !gone && size > 0 )
+               return true;
+         }
+         return false;
+      };
+      const Outcome o = RunHost( m_dir.Path(), { "--overwrite", "--open", input.string(), "--save", "out.fits", "--list" },
+                                 { beingWritten, c.signal } );
+      EXPECT_EQ( o.status, c.status ) << o.err;
+      EXPECT_EQ( o.err, c.err );
+      EXPECT_EQ( fs::exists( target ), c.targetExists );
+      if ( c.targetExists )
+      {
+         EXPECT_EQ( Contents( target ), "what was there" );
+      }
+      for ( const auto& entry : fs::directory_iterator( m_dir.Path() ) )
+         EXPECT_FALSE( entry.path().filename().string().starts_with( "." ) ) << entry.path();
+   }
 }
 
 // How a child process with the filter on its standard error ends.

@@ -8,6 +8,11 @@ namespace host
 
 // A name beside the target for the file being written, removed unless the
 // file was committed to its target.
+//
+// While one exists and its commit has not begun, a handler of SIGINT or
+// SIGTERM can abandon the save (AbandonSave). The file and the handler's
+// record of it change together, with those signals held back on the thread
+// that makes and commits it, which must be the thread that handles them.
 class TemporaryFile
 {
 public:
@@ -27,7 +32,14 @@ public:
 private:
    std::string m_path;
    bool m_committed = false;
+   bool m_abandonable = false; // AbandonSave knows this file
 };
+
+// For a handler of SIGINT or SIGTERM that leaves the process at once: removes
+// the temporary file of the save in progress and gives the save's target,
+// which is as it was; null when no save can be abandoned. Only calls that
+// are safe in a signal handler.
+const char* AbandonSave() noexcept;
 
 } // host
 
