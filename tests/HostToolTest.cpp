@@ -307,6 +307,17 @@ TEST_F( HostToolTest, ASignalDuringASaveAbandonsIt )
    }
 }
 
+// What a pipe brings until its writers are gone; closes it.
+std::string ReadToEnd( int fd )
+{
+   std::string read;
+   char buffer[4096];
+   for ( ssize_t n; ( n = ::read( fd, buffer, sizeof buffer ) ) > 0; )
+      read.append( buffer, size_t( n ) );
+   ::close( fd );
+   return read;
+}
+
 // How a child process with the filter on its standard error ends.
 enum class Ending
 {
@@ -342,11 +353,7 @@ std::string Filtered( const std::vector<std::string>& writes, Ending ending, int
       ::_exit( 0 );
    }
    ::close( fds[1] );
-   std::string shown;
-   char buffer[4096];
-   for ( ssize_t n; ( n = ::read( fds[0], buffer, sizeof buffer ) ) > 0; )
-      shown.append( buffer, size_t( n ) );
-   ::close( fds[0] );
+   const std::string shown = ReadToEnd( fds[0] );
    ::waitpid( pid, &status, 0 );
    return shown;
 }
@@ -422,12 +429,7 @@ std::string Shown( const std::vector<std::string>& writes, bool isTerminal )
       terminal.Finish();
    }
    ::close( fds[1] );
-   std::string shown;
-   char buffer[256];
-   for ( ssize_t n; ( n = ::read( fds[0], buffer, sizeof buffer ) ) > 0; )
-      shown.append( buffer, size_t( n ) );
-   ::close( fds[0] );
-   return shown;
+   return ReadToEnd( fds[0] );
 }
 
 TEST( Terminal, ShowsTheConsoleMarkupAsThePlatformsConsoleDoes )
