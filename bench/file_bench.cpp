@@ -161,37 +161,36 @@ std::unique_ptr<host::View> Sky( int bitsPerSample, bool isFloat )
    return view;
 }
 
+// The host's open and save of one file against the library's read and write
+// of the same samples, each into a file of its own in `dir`.
+template <typename T, typename Read, typename Write>
+void Compare( const fs::path& dir, const char* format, const char* samples, const char* extension, const host::View& sky, Read libraryRead,
+              Write libraryWrite, const char* library )
+{
+   const std::string file = ( dir / ( std::string( "file_bench" ) + extension ) ).string();
+   const std::string hostOut = ( dir / ( std::string( "file_bench-host" ) + extension ) ).string();
+   const std::string libraryOut = ( dir / ( std::string( "file_bench-library" ) + extension ) ).string();
+   HostSave( sky, file );
+   std::printf( "%s %d x %d RGB %s (%zu MB)\n", format, Width, Height, samples,
+                Pixels * Channels * sizeof( T ) / 1000000 );
+   std::unique_ptr<host::View> view;
+   std::unique_ptr<T[]> read;
+   const double hostRead = MedianSeconds( [&] { view = HostOpen( file ); } );
+   const double libraryReads = MedianSeconds( [&] { read = libraryRead( file ); } );
+   Report( "open", hostRead, ( library + std::string( " read" ) ).c_str(), libraryReads );
+   const double hostWrite = MedianSeconds( [&] { HostSave( *view, hostOut ); } );
+   const double libraryWrites = MedianSeconds( [&] { libraryWrite( read.get(), libraryOut ); } );
+   Report( "save", hostWrite, ( library + std::string( " write" ) ).c_str(), libraryWrites );
+   for ( const std::string& path : { file, hostOut, libraryOut } )
+      fs::remove( path );
+}
+
 } // namespace
 
 int main( int argc, char** argv )
 {
    const fs::path dir = argc > 1 ? fs::path( argv[1] ) : fs::temp_directory_path();
-   const std::string fits = ( dir / "file_bench.fits" ).string(), tiff = ( dir / "file_bench.tif" ).string();
-   const std::string fitsOut = ( dir / "file_bench-out.fits" ).string(), tiffOut = ( dir / "file_bench-out.tif" ).string();
-   const std::string fitsLib = ( dir / "file_bench-lib.fits" ).string(), tiffLib = ( dir / "file_bench-lib.tif" ).string();
-   HostSave( *Sky( 32, true ), fits );
-   HostSave( *Sky( 16, false ), tiff );
-
-   std::printf( "FITS %d x %d RGB 32-bit float (%zu MB)\n", Width, Height, Pixels * Channels * 4 / 1000000 );
-   std::unique_ptr<host::View> view;
-   const double hostRead = MedianSeconds( [&] { view = HostOpen( fits ); } );
-   std::unique_ptr<float[]> floats;
-   const double libRead = MedianSeconds( [&] { floats = CfitsioRead( fits ); } );
-   Report( "open", hostRead, "cfitsio read", libRead );
-   const double hostWrite = MedianSeconds( [&] { HostSave( *view, fitsOut ); } );
-   const double libWrite = MedianSeconds( [&] { CfitsioWrite( floats.get(), fitsLib ); } );
-   Report( "save", hostWrite, "cfitsio write", libWrite );
-
-   std::printf( "TIFF %d x %d RGB 16-bit (%zu MB)\n", Width, Height, Pixels * Channels * 2 / 1000000 );
-   const double hostTiffRead = MedianSeconds( [&] { view = HostOpen( tiff ); } );
-   std::unique_ptr<uint16_t[]> words;
-   const double libTiffRead = MedianSeconds( [&] { words = LibtiffRead( tiff ); } );
-   Report( "open", hostTiffRead, "libtiff read", libTiffRead );
-   const double hostTiffWrite = MedianSeconds( [&] { HostSave( *view, tiffOut ); } );
-   const double libTiffWrite = MedianSeconds( [&] { LibtiffWrite( words.get(), tiffLib ); } );
-   Report( "save", hostTiffWrite, "libtiff write", libTiffWrite );
-
-   for ( const std::string& path : { fits, tiff, fitsOut, tiffOut, fitsLib, tiffLib } )
-      fs::remove( path );
+   Compare<float>( dir, "FITS", "32-bit float", ".fits", *Sky( 32, true ), CfitsioRead, CfitsioWrite, "cfitsio" );
+   Compare<uint16_t>( dir, "TIFF", "16-bit", ".tif", *Sky( 16, false ), LibtiffRead, LibtiffWrite, "libtiff" );
    return 0;
 }
