@@ -295,7 +295,7 @@ TEST_F( ImageFileTest, TiffLayoutsAreReadInFileOrder )
       { "RGB and alpha", PHOTOMETRIC_RGB, 4, PLANARCONFIG_CONTIG, 0, COMPRESSION_NONE, SAMPLEFORMAT_UINT },
       { "signed", PHOTOMETRIC_MINISBLACK, 1, PLANARCONFIG_CONTIG, 0, COMPRESSION_NONE, SAMPLEFORMAT_INT },
    };
-   const uint32_t width = 40, height = 33; // partial tiles and strips at the edges
+   const uint32_t width = 40, height = 34; // partial tiles and strips at the edges
    for ( const TiffLayout& l : layouts )
    {
       const std::string path = PathOf( std::string( l.name ) + ".tif" );
@@ -373,9 +373,14 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
    const std::string whole = Contents( PathOf( "good.fits" ) );
    m_dir.Write( "cut.fits", whole.substr( 0, 2880 + 1000 ) );
    m_dir.Write( "text.fits", "hello" );
+   std::string noAxes;
+   for ( const char* card : { "SIMPLE  =                    T", "BITPIX  =                   16", "END" } )
+      noAxes += ( card + std::string( 80, ' ' ) ).substr( 0, 80 );
+   m_dir.Write( "no-axes.fits", noAxes + std::string( 2880 - noAxes.size(), ' ' ) );
    for ( const auto& [name, key, value] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
             { "naxis1.fits", "NAXIS1", "0" },
             { "naxis2.fits", "NAXIS2", "0" },
+            { "wide.fits", "NAXIS1", "3000000000" },
             { "bscale-nan.fits", "BSCALE", "NAN" },
             { "bscale-text.fits", "BSCALE", "'one'" },
             { "bzero-inf.fits", "BZERO", "INF" } } )
@@ -408,6 +413,7 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
    WriteShortStripTiff( PathOf( "claims.tif" ), 30000, 30000, COMPRESSION_NONE );
    WriteShortStripTiff( PathOf( "claims-deflate.tif" ), 1000000, 1000000, COMPRESSION_ADOBE_DEFLATE );
    ASSERT_EQ( ::mkfifo( PathOf( "fifo.fits" ).c_str(), 0600 ), 0 );
+   fs::create_symlink( "/dev/null", PathOf( "null.fits" ) );
    fs::create_directory( PathOf( "directory.fits" ) );
    const struct
    {
@@ -435,12 +441,17 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
       { "rice-cut.fits",
         ": FITS error 107: tried to move past end of file (Error reading elements 1 thru 87 from column 1 (ffgclb).; "
         "error reading compressed byte stream from binary table" },
+      { "no-axes.fits", ": FITS error 223: third keyword not NAXIS (ffgtkn found unexpected keyword or value for "
+                        "keyword no. 3. Expected positive integer keyword NAXIS, but instead found keyword END with "
+                        "value; ffopen could not interpret primary array header of file: " + PathOf( "no-axes.fits" ) + ")" },
       { "rows0.tif", ": Bad value 0 for \"RowsPerStrip\" tag" },
       { "short-strip.tif", ": the file is damaged: strip 0 holds 12 bytes of its 12288" },
       { "claims.tif", ": the file is cut short: 140 bytes, the image needs 5400000008" },
+      { "wide.fits", ": the image is too large: 3000000000 x 64 pixels (at most 2147483647 on a side)" },
       { "claims-deflate.tif", ": the image is too large: 1000000 x 1000000 pixels, 3 channels of 16-bit integer "
                               "samples (6000000 MB); " },
       { "fifo.fits", ": not a regular file but a FIFO" },
+      { "null.fits", ": not a regular file but a device" },
       { "directory.fits", ": not a regular file but a directory" },
    };
    for ( const auto& c : cases )
@@ -448,6 +459,9 @@ TEST_F( ImageFileTest, UnreadableFilesAreRefusedWithTheReason )
       const std::string error = ErrorOf( [&] { host::ReadImageFile( PathOf( c.name ) ); } );
       EXPECT_EQ( error.substr( 0, PathOf( c.name ).size() + c.message.size() ), PathOf( c.name ) + c.message );
    }
+   // A double exponent is a number in FITS.
+   m_dir.Write( "bscale-d.fits", WithCard( whole, "BSCALE", "1.0D0" ) );
+   ExpectSameImage( host::ReadImageFile( PathOf( "bscale-d.fits" ) ), good, "BSCALE 1.0D0" );
    // Memory that runs out is told, never as std::bad_alloc.
    EXPECT_EQ( ErrorOf( [&] {
                  host::ReadImageFile( PathOf( "good.tif" ), []( const host_image_desc& ) -> host_image_desc {
