@@ -84,58 +84,6 @@ TEST( ImageArithmetic, IntegerAddAndSubtractRoundAndClampFloatingDoNot )
    floating.Subtract( 0.3 );
    floating.Add( 1.5 );
    EXPECT_FLOAT_EQ( floating( 0, 0 ), 1.3f ) << "neither -0.2 nor 1.3 is clamped";
-
-   auto truncated = Row<DoublePixelTraits>( { -1, 0.5, 3, NaN } );
-   truncated.Truncate( 1, 0 ); // reversed bounds are swapped
-   const Values t = Samples( truncated );
-   EXPECT_EQ( Values( t.begin(), t.begin() + 3 ), ( Values{ 0, 0.5, 1 } ) );
-   EXPECT_TRUE( std::isnan( t[3] ) );
-}
-
-TEST( ImageArithmetic, ScalarTimesImageSumAndAssignmentAcrossPixelTypes )
-{
-   const auto image = Row<UInt8PixelTraits>( { 3, 255 } );
-   EXPECT_EQ( Samples( 0.5 * image ), ( Values{ 2, 128 } ) ) << "1.5 and 127.5 round to even";
-   EXPECT_EQ( Samples( image ), ( Values{ 3, 255 } ) ) << "the source is not changed";
-
-   const auto b = Row<DoublePixelTraits>( { 0.25, 0.5 } );
-   const GenericImage<DoublePixelTraits> sum = b + Row<UInt16PixelTraits>( { 65535, 0 } );
-   EXPECT_EQ( Samples( sum ), ( Values{ 1.25, 0.5 } ) );
-   EXPECT_EQ( Samples( b ), ( Values{ 0.25, 0.5 } ) );
-
-   GenericImage<UInt16PixelTraits> back;
-   back = sum;
-   EXPECT_EQ( Samples( back ), ( Values{ 65535, 32768 } ) ) << "clamped; 32767.5 to even";
-   GenericImage<FloatPixelTraits> f;
-   f = sum;
-   EXPECT_EQ( Samples( f ), ( Values{ 1.25, 0.5 } ) );
-}
-
-TEST( ImageArithmetic, CropByCutsAndExtends )
-{
-   GenericImage<DoublePixelTraits> image( 4, 3, ColorSpace::RGB );
-   for ( int c = 0; c < 3; ++c )
-      for ( int y = 0; y < 3; ++y )
-         for ( int x = 0; x < 4; ++x )
-            image( x, y, c ) = c * 100 + y * 10 + x;
-   GenericImage<DoublePixelTraits> cut( image );
-   cut.CropBy( -1, -1, -1, 0 );
-   ASSERT_EQ( cut.Width(), 2 );
-   EXPECT_EQ( Samples( cut ), ( Values{ 11, 12, 21, 22, 111, 112, 121, 122, 211, 212, 221, 222 } ) );
-   EXPECT_EQ( image( 0, 0, 0 ), 0 ) << "the uncropped copy keeps its pixels";
-
-   GenericImage<DoublePixelTraits> own = GenericImage<DoublePixelTraits>::OwnedCopy( image );
-   own.CropBy( -2, -1, -1, -1 ); // in place: nothing else shares these pixels
-   ASSERT_EQ( own.Width(), 1 );
-   EXPECT_EQ( Samples( own ), ( Values{ 12, 112, 212 } ) );
-
-   image.CropBy( 1, 0, 0, 1 );
-   ASSERT_EQ( image.Width(), 5 );
-   ASSERT_EQ( image.Height(), 4 );
-   EXPECT_EQ( image( 0, 0, 1 ), 0 );
-   EXPECT_EQ( image( 1, 0, 1 ), 100 );
-   EXPECT_EQ( image( 4, 2, 1 ), 123 );
-   EXPECT_EQ( image( 4, 3, 1 ), 0 );
 }
 
 TEST( HistogramTransformation, ConstructorClampsAndOrders )

@@ -6,13 +6,16 @@
 #include "module/VelqoraParameters.h"
 #include "platform/image/ColorSpace.h"
 #include "platform/image/View.h"
+#include "platform/boundary/HostCall.h"
 #include "platform/metamodule/ModuleEntry.h"
 #include "platform/process/Argument.h"
+#include "platform/process/MetaParameter.h"
 #include "tests/ErrorOf.h"
 #include "tests/InstalledModule.h"
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"
 
+#include <limits>
 #include <memory>
 
 using namespace pcl;
@@ -353,6 +356,109 @@ TEST_F( ProcessTest, CommandLinesAreSplitAsAShellSplitsThem )
    }
    EXPECT_THROW( host::SplitCommandLine( "Velqora 'a" ), std::runtime_error );
    EXPECT_THROW( m_host.Processes().RunCommandLine( "Nothing a" ), std::runtime_error );
+}
+
+// A process that declares the parameters it is given, for what the host
+// must receive of them. Its enumerations keep their elements in an array,
+// which refuses a read past its end.
+class ProbeProcess : public MetaProcess
+{
+public:
+   struct Spec
+   {
+      const char* id;
+      double minimum = std::numeric_limits<double>::lowest(), maximum = std::numeric_limits<double>::max();
+      std::vector<std::string> elements = {}; // an enumeration when not empty or with `enumeration`
+      size_t defaultIndex = 0;
+      bool enumeration = false;
+   };
+
+   ProbeProcess( const char* id, const std::vector<Spec>& specs ) : m_id( id )
+   {
+      for ( const Spec& spec : specs )
+         if ( spec.enumeration || !spec.elements.empty() )
+            m_parameters.push_back( std::make_unique<Enumeration>( this, spec ) );
+         else
+            m_parameters.push_back( std::make_unique<Real>( this, spec ) );
+   }
+   IsoString Id() const override { return m_id; }
+   ProcessImplementation* Create() const override { return nullptr; }
+   ProcessImplementation* Clone( const ProcessImplementation& ) const override { return nullptr; }
+
+private:
+   struct Real : MetaDouble
+   {
+      Real( MetaProcess* p, const Spec& s ) : MetaDouble( p ), spec( s ) {}
+      IsoString Id() const override { return spec.id; }
+      double MinimumValue() const override { return spec.minimum; }
+      double MaximumValue() const override { return spec.maximum; }
+      Spec spec;
+   };
+   struct Enumeration : MetaEnumeration
+   {
+      Enumeration( MetaProcess* p, const Spec& s ) : MetaEnumeration( p ), spec( s ) {}
+      IsoString Id() const override { return spec.id; }
+      size_t NumberOfElements() const override { return spec.elements.size(); }
+      IsoString ElementId( size_t i ) const override { return spec.elements.at( i ).c_str(); }
+      int ElementValue( size_t i ) const override
+      {
+         static_cast<void>( spec.elements.at( i ) );
+         return 10 + int( i );
+      }
+      size_t DefaultValueIndex() const override { return spec.defaultIndex; }
+      Spec spec;
+   };
+
+   IsoString m_id;
+   std::vector<std::unique_ptr<MetaParameter>> m_parameters;
+};
+
+// Declared as initialisation declares the module's processes: what the host
+// accepts it lists as declared, one-sided ranges and every element included;
+// what it refuses fails the declaration, with the host's reason.
+TEST_F( ProcessTest, ParameterDeclarationsReachTheHostOrFail )
+{
+   const double lowest = std::numeric_limits<double>::lowest();
+   const struct
+   {
+      const char* process;
+      std::vector<ProbeProcess::Spec> parameters;
+      const char* listed;  // the host's listing of the process after its first line
+      const char* refusal; // the error reported instead
+   } cases[] = {
+      { "Ranges",
+        { { "low", 0 }, { "high", lowest, 10 }, { "both", -1, 1 }, { "none" }, { "inverted", 1, 0 } },
+        "  low real default 0 range 0 to 1.7976931348623157e+308\n"
+        "  high real default 0 range -1.7976931348623157e+308 to 10\n"
+        "  both real default 0 range -1 to 1\n"
+        "  none real default 0\n"
+        "  inverted real default 0\n",
+        nullptr },
+      { "Elements", { { .id = "e", .elements = { "a", "b", "c" }, .defaultIndex = 2 } },
+        "  e enumeration a=10, b=11, c=12 default c\n", nullptr },
+      { "Twice", { { "x" }, { "x" } }, nullptr,
+        "Unable to declare the parameter x: Invalid or duplicate parameter identifier: Twice.x" },
+      { "Empty", { { .id = "e", .enumeration = true } }, nullptr,
+        "Unable to declare the parameter e: Invalid elements of parameter e" },
+      { "Default", { { .id = "e", .elements = { "a" }, .defaultIndex = 1 } }, nullptr,
+        "Unable to declare the parameter e: Invalid elements of parameter e" },
+   };
+   for ( const auto& c : cases )
+   {
+      SCOPED_TRACE( c.process );
+      HostConsole().ClearTranscript();
+      ProbeProcess probe( c.process, c.parameters );
+      EXPECT_EQ( HostCall( [&] { probe.PerformAPIDefinitions(); } ), c.refusal == nullptr );
+      if ( c.refusal != nullptr )
+      {
+         EXPECT_NE( ConsoleText().find( ErrorLine( c.refusal ) ), std::string::npos ) << ConsoleText();
+         continue;
+      }
+      const std::string listing = m_host.Processes().Listing();
+      const std::string heading = std::string( c.process ) + " version 0x100\n";
+      ASSERT_NE( listing.find( heading ), std::string::npos ) << listing;
+      EXPECT_EQ( listing.substr( listing.find( heading ) + heading.size() ), c.listed );
+   }
 }
 
 } // namespace

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace pcl;
 using project_pelk::graphs::GraphKind;
@@ -110,6 +112,7 @@ TEST_F( EngineTest, NetworkOutputIsTruncatedToTheUnitRange )
          return expected;
       } );
       EXPECT_EQ( clippedLow > 0 && clippedHigh > 0, kind == GraphKind::Affine ) << "both ends reached";
+      EXPECT_TRUE( ConsoleText().ends_with( "Done!\n" ) );
    };
    check( UInt8PixelTraits(), GraphKind::Identity );
    check( DoublePixelTraits(), GraphKind::Affine );
@@ -217,38 +220,122 @@ TEST_F( EngineTest, AbortAtTheDestretchLeavesTheImageAsItWas )
    check( UInt16PixelTraits(), ColorSpace::Gray, 2 );
 }
 
-// Version 1 takes RGB images only and refuses a grayscale one after the
-// report, before anything changes; every other index means version 2.
+// The banner opens every run and the coffee cup is drawn for 400 tiles or
+// more, once the session exists and before the tiles are counted; each line
+// whole, in its colour. A pending abort ends the run as the count starts.
+TEST_F( EngineTest, BannerAndCoffeeCupForLongRuns )
+{
+   Weights( GraphKind::Identity );
+   const std::string reset = "\033[39;21m";
+   const std::vector<std::string> banner = {
+      "<end><cbr><br>",
+      "\033[1;38;2;226;10;10m" R"(       __      __  _                               )" + reset,
+      "\033[1;38;2;205;10;49m" R"(       \ \    / /__| | __ _  ___  _ __ __ _        )" + reset,
+      "\033[1;38;2;183;10;96m" R"(        \ \  / / _ \ |/ _` |/ _ \| '__/ _` |       )" + reset,
+      "\033[1;38;2;162;10;140m" R"(         \ \/ /  __/ | (_| | (_) | | | (_| |       )" + reset,
+      "\033[1;38;2;140;10;183m" R"(          \__/ \___|_|\__, |\___/|_|  \__,_|       )" + reset,
+      "\033[1;38;2;118;10;226m" R"(                         |_|                       )" + reset,
+      "<end><cbr><br>",
+      "<end><cbr>Starting denoising procedure...",
+      "Model version: 2",
+   };
+   const std::vector<std::string> cup = {
+      "<end><cbr><br>",
+      "\033[1;38;2;226;10;10m" R"(        ( )    )" + reset,
+      "\033[1;38;2;226;10;10m" R"(      (  )  ( ))" + reset,
+      "\033[1;38;2;205;10;49m" R"(        )  ( ) (()" + reset,
+      "\033[1;38;2;183;10;96m" R"(       (  ) ) )))" + reset,
+      "\033[1;38;2;162;10;140m" R"(    ______________ )" + reset,
+      "\033[1;38;2;140;10;183m" R"(  C |/\/\/\/\/\/\/| )" + reset,
+      "\033[1;38;2;118;10;226m" R"(  C |\/\/\/\/\/\/\| )" + reset,
+      "\033[1;38;2;118;10;226m" R"(  C |             | )" + reset,
+      "\033[1;38;2;118;10;226m" R"(    \_____________/  )" + reset,
+      "\033[1;38;2;118;10;226m" R"(    `-------------'  )" + reset,
+      "\033[1;38;2;118;10;226m" R"(  ~~~~~~~~~~~~~~~~  )" + reset,
+      "<end><cbr><br>",
+   };
+   const struct
+   {
+      int width, height, tiles;
+      bool cup;
+   } cases[] = { { 512, 512, 4, false }, { 10080, 9120, 399, false }, { 9600, 9600, 400, true } };
+   for ( const auto& c : cases )
+   {
+      host::View& v = m_host.Windows().CreateView( "long", c.width, c.height, 1, ColorSpace::Gray, 8, false );
+      HostConsole().ClearTranscript();
+      HostConsole().RequestAbort();
+      EXPECT_EQ( Failure<UInt8PixelTraits>( v, Instance( false ) ), "Process aborted" );
+      const std::vector<std::string> lines = ConsoleLines();
+      auto shows = [&]( const std::vector<std::string>& block ) {
+         return std::search( lines.begin(), lines.end(), block.begin(), block.end() ) != lines.end();
+      };
+      std::vector<std::string> start = { "Restoring neural network checkpoint... " };
+      if ( c.cup )
+         start.insert( start.end(), cup.begin(), cup.end() );
+      start.push_back( "<end><cbr>Processing " + std::to_string( c.tiles ) + " image tiles:   0%" );
+      EXPECT_TRUE( shows( banner ) ) << c.tiles << " tiles";
+      EXPECT_TRUE( shows( start ) ) << c.tiles << " tiles";
+      m_host.Windows().CloseView( "long" );
+   }
+   HostConsole().ClearAbortRequest();
+}
+
+// The instance hands the image its status callback: an abort pending as the
+// run starts ends it in the stretch, before any weights are read, and the
+// image stays as it was.
+TEST_F( EngineTest, AnAbortEndsTheRunInTheStretch )
+{
+   Weights( GraphKind::Identity );
+   host::View& v = PatternView<FloatPixelTraits>( 512, 512, ColorSpace::RGB, host_stf{ 0.2, 0.1, 1, 0, 1 } );
+   const std::vector<std::vector<char>> before = Snapshot( v );
+   HostConsole().RequestAbort();
+   View view( v.Handle() );
+   EXPECT_EQ( ErrorOf( [&] { Instance( true ).ExecuteOn( view ); } ), "Process aborted" );
+   HostConsole().ClearAbortRequest();
+   EXPECT_NE( ConsoleText().find( "<end><cbr>Histogram transformation:   0%" ), std::string::npos );
+   EXPECT_EQ( ConsoleText().find( "Restoring neural network checkpoint" ), std::string::npos );
+   EXPECT_TRUE( Snapshot( v ) == before );
+}
+
+// Index 1 means version 1, which reads its own weights and takes RGB images
+// only: a grayscale one is refused after the report, before anything changes
+// or any weights are read. Every other index means version 2.
 TEST_F( EngineTest, ModelIndexChoosesTheVersionAndItsWeights )
 {
    Weights( GraphKind::Identity );
-   Weights( GraphKind::NoIntro, {}, "Velqora_weights_v1.pb" );
+   Weights( GraphKind::Affine, { .scale = 0, .offset = 0.25f }, "Velqora_weights_v1.pb" );
    const struct
    {
-      int model;
+      int model, colorSpace;
       bool linear;
       const char* version;
       const char* message;
    } cases[] = {
-      { 0, false, "Model version: 2", "no error" },
-      { 2, false, "Model version: 2", "no error" },
-      { 1, false, "Model version: 1", "This model version only supports RGB images!" },
-      { 1, true, "Model version: 1", "This model version only supports RGB images!" },
+      { 0, ColorSpace::Gray, false, "Model version: 2", "no error" },
+      { 2, ColorSpace::Gray, false, "Model version: 2", "no error" },
+      { 1, ColorSpace::RGB, false, "Model version: 1", "no error" },
+      { 1, ColorSpace::Gray, false, "Model version: 1", "This model version only supports RGB images!" },
+      { 1, ColorSpace::Gray, true, "Model version: 1", "This model version only supports RGB images!" },
    };
    for ( const auto& c : cases )
    {
-      host::View& v = PatternView<UInt16PixelTraits>( 512, 700, ColorSpace::Gray );
+      SCOPED_TRACE( c.model );
+      host::View& v = PatternView<UInt16PixelTraits>( 512, 700, c.colorSpace );
       const std::vector<std::vector<char>> before = Snapshot( v );
       VelqoraInstance instance = Instance( c.linear );
       instance.model = c.model;
       HostConsole().ClearTranscript();
-      EXPECT_EQ( Failure<UInt16PixelTraits>( v, instance ), c.message ) << c.model;
-      // Unchanged also by a run: three equal channels are averaged back.
-      EXPECT_TRUE( Snapshot( v ) == before ) << c.model;
+      EXPECT_EQ( Failure<UInt16PixelTraits>( v, instance ), c.message );
+      // Version 2's network gives the image back (three equal channels are
+      // averaged back), version 1's a constant.
+      if ( c.model == 1 && c.colorSpace == ColorSpace::RGB )
+         ExpectSamples<UInt16PixelTraits>( v, before, 97, 1e-4, []( double, int ) { return 0.25; } );
+      else
+         EXPECT_TRUE( Snapshot( v ) == before );
       const std::vector<std::string> lines = ConsoleLines();
-      ASSERT_GE( lines.size(), 18u );
-      EXPECT_EQ( lines[9], c.version );
-      EXPECT_EQ( lines.size() == 18u, c.model == 1 ) << "nothing after the report";
+      EXPECT_NE( std::find( lines.begin(), lines.end(), c.version ), lines.end() );
+      EXPECT_EQ( ConsoleText().find( "Restoring neural network checkpoint" ) != std::string::npos,
+                 c.message == std::string( "no error" ) );
    }
 }
 
