@@ -10,7 +10,9 @@
 #include "tests/ScratchDirectory.h"
 #include "tools/GraphWriter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -34,6 +36,17 @@ protected:
 // each way of undoing the stretch, and strengths between 0 and 1.
 TEST_F( PipelineTest, RunsEqualTheStraightforwardPipelineBitForBit )
 {
+   // CI runs this comparison under each VELQORA_SIMD cap: the run must be at
+   // the level named (or the processor's, when lower), or the cap tests nothing.
+   using project_pelk::SimdLevel;
+   if ( const char* cap = std::getenv( "VELQORA_SIMD" ) )
+      for ( SimdLevel l : { SimdLevel::Portable, SimdLevel::Avx2, SimdLevel::Avx512 } )
+      {
+         if ( std::strcmp( cap, project_pelk::SimdLevelName( l ) ) == 0 )
+         {
+            EXPECT_EQ( project_pelk::ActiveSimdLevel(), std::min( l, project_pelk::ProcessorSimdLevel() ) );
+         }
+      }
    project_pelk::graphs::WriteGraphFile( "Velqora_weights_v2.pb", project_pelk::graphs::GraphKind::Identity );
    const std::optional<host_stf> automatic, user = host_stf{ 0.2, 0.1, 1, 0, 1 }, shadows = host_stf{ 0.5, 0.1, 1, 0, 1 };
    const struct
