@@ -45,7 +45,15 @@ struct Square8
 {
    static constexpr int Lanes = 8;
    typedef float Vector __attribute__( ( vector_size( 32 ) ) );
-   typedef int32_t Bits __attribute__( ( vector_size( 32 ) ) );
+   typedef __m256i Flags;
+
+   // Marks the lanes of `a` that are NaN or infinite (every exponent bit set).
+   [[VELQORA_TARGET_AVX2]] static void Mark( Flags& bad, const Vector& a ) noexcept
+   {
+      const __m256i exponent = _mm256_set1_epi32( 0x7f800000 );
+      bad = _mm256_or_si256( bad, _mm256_cmpeq_epi32( _mm256_and_si256( __m256i( a ), exponent ), exponent ) );
+   }
+   [[VELQORA_TARGET_AVX2]] static bool Any( const Flags& bad ) noexcept { return !_mm256_testz_si256( bad, bad ); }
 
    // Interleaves pairs of rows, then pairs of pairs within each 128-bit half,
    // then swaps the halves.
@@ -77,6 +85,14 @@ struct Square16
    static constexpr int Lanes = 16;
    typedef float Vector __attribute__( ( vector_size( 64 ) ) );
    typedef int32_t Bits __attribute__( ( vector_size( 64 ) ) );
+   typedef __mmask16 Flags;
+
+   [[VELQORA_TARGET_AVX512]] static void Mark( Flags& bad, const Vector& a ) noexcept
+   {
+      const __m512i exponent = _mm512_set1_epi32( 0x7f800000 );
+      bad |= _mm512_cmpeq_epi32_mask( _mm512_and_si512( __m512i( a ), exponent ), exponent );
+   }
+   static bool Any( const Flags& bad ) noexcept { return bad != 0; }
 
    // Stage b swaps bit b of the row index with bit b of the column index,
    // pairing rows r and r + 2^b with one two-source shuffle each.
@@ -148,10 +164,10 @@ template <class Square>
                                                     float* const* rows ) noexcept
 {
    constexpr int L = Square::Lanes;
-   using Bits = typename Square::Bits;
    const int whole = n - n % L;
-   const Bits exponent = Bits{} + 0x7f800000;
-   Bits bad = Bits{};
+   // Marked within the level's own code: the vector compare written here
+   // would be taken apart lane by lane before it is inlined there.
+   typename Square::Flags bad{};
    for ( int i0 = 0; i0 < whole; i0 += L )
       for ( int q0 = 0; q0 < count; q0 += L )
       {
@@ -161,7 +177,7 @@ template <class Square>
          {
             const float* p = columns + ( i0 + k ) * stride + q0;
             std::memcpy( &a[k], p, sizeof a[k] );
-            bad |= ( ( Bits ) a[k] & exponent ) == exponent;
+            Square::Mark( bad, a[k] );
             // Each column is read a short run at a time, too many columns for
             // the processor to follow: the run after this one is asked for now.
             __builtin_prefetch( p + 2 * count );
@@ -171,9 +187,7 @@ template <class Square>
          for ( int k = 0; k < L; ++k )
             std::memcpy( rows[q0 + k] + i0, &a[k], sizeof a[k] );
       }
-   bool finite = true;
-   for ( int k = 0; k < L; ++k )
-      finite = finite && bad[k] == 0;
+   bool finite = !Square::Any( bad );
    if ( whole < n )
    {
       float* rest[MaxCount];

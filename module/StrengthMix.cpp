@@ -103,7 +103,14 @@ template <class P, int N>
       v = v > 0.0 ? v : D{};
       v = v >= 1.0 ? project_pelk::Splat<D>( 1 ) : v;
       v = v * double( P::MaxSampleValue() ) + 4503599627370496.0;
-      return __builtin_convertvector( ( project_pelk::Lanes<int64_t, N> ) v, project_pelk::Lanes<sample, N> );
+      const auto bits = ( project_pelk::Lanes<int64_t, N> ) v;
+      // Narrower samples through 32-bit lanes: GCC narrows 64-bit lanes
+      // straight to 16 or 8 bits one lane at a time.
+      if constexpr ( sizeof( sample ) == 4 )
+         return __builtin_convertvector( bits, project_pelk::Lanes<sample, N> );
+      else
+         return __builtin_convertvector( __builtin_convertvector( bits, project_pelk::Lanes<int32_t, N> ),
+                                         project_pelk::Lanes<sample, N> );
    }
 }
 
