@@ -163,6 +163,7 @@ TEST( String, Utf8MalformedBecomesOneReplacementPerMaximalSubpart )
       { "\xE2\x82" "a\xF0\x9F\x98\xC3", R + u"a" + R + R },
       { "\x80\xBFx\xFE\xFF", R + R + u"x" + R + R }, // stray continuation and invalid bytes
       { "\xC3\xC3\xA9", R + u"\u00E9" },            // a lead byte cut short by another
+      { "\xC3\xA9\x80", u"\u00E9" + R },            // a continuation byte too many
    };
    for ( const auto& c : cases )
    {
